@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Shared set-up for the end-to-end tests: a private X server with a window
+# manager and, on request, a tray host. Source it, then call start_desktop.
+# Everything started here is stopped by the EXIT trap.
+set -euo pipefail
+
+E2E_PIDS=()
+E2E_TMP=$(mktemp -d /tmp/vornik-e2e.XXXXXX)
+
+e2e_cleanup() {
+    local pid
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${E2E_PIDS[i]}
+        kill "$pid" 2>/dev/null || true
+    done
+    sleep 0.2
+    for pid in "${E2E_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+note() { echo "-- $*"; }
+
+# Waits until the command succeeds, at most $1 seconds.
+wait_for() {
+    local limit=$1; shift
+    local deadline=$((SECONDS + limit))
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+# start_desktop [WIDTHxHEIGHT] [tray]: Xvfb on a free display, openbox,
+# and trayer when the second argument is "tray".
+start_desktop() {
+    local geometry=${1:-1280x800}
+    local fifo="$E2E_TMP/displayfd"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_TMP/xvfb.log" &
+    E2E_PIDS+=($!)
+    local number
+    read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
+    export DISPLAY=":$number"
+    wait_for 10 xdpyinfo || fail "X server $DISPLAY not answering"
+    openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || fail "openbox did not start"
+    if [[ ${2:-} == tray ]]; then start_tray; fi
+}
+
+TRAY_PID=
+start_tray() {
+    trayer --edge top --align right --widthtype request --height 32 --transparent false \
+        --tint 0xffffff >"$E2E_TMP/trayer.log" 2>&1 &
+    TRAY_PID=$!
+    E2E_PIDS+=($TRAY_PID)
+    wait_for 10 bash -c 'xprop -root | grep -q . && xwininfo -root -tree | grep -q -i trayer' || fail "trayer did not start"
+}
+
+# Copies the program into a fresh folder so that emails.txt lands there.
+# Sets APP_DIR and APP_BIN.
+install_app() {
+    local bin=${VORNIK_BIN:?VORNIK_BIN must name the built vornik-tools}
+    APP_DIR="$E2E_TMP/app"
+    mkdir -p "$APP_DIR"
+    cp "$bin" "$APP_DIR/vornik-tools"
+    APP_BIN="$APP_DIR/vornik-tools"
+}
+
+APP_PID=
+start_app() {
+    "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
+    APP_PID=$!
+    E2E_PIDS+=($APP_PID)
+}
+
+app_running() { kill -0 "$APP_PID" 2>/dev/null; }
+
+# Window ids of the program's visible top-level windows with the given name.
+visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
