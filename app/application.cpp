@@ -1,8 +1,23 @@
 #include "app/application.h"
 
+#include "platform/desktop.h"
+
 namespace vornik {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+    setApplicationName(QStringLiteral("vornik-tools"));
+    // The program lives in the tray: hiding or closing its windows must not end it.
+    setQuitOnLastWindowClosed(false);
+}
+
+Application::~Application() = default;
+
+Application* Application::instance()
+{
+    return qobject_cast<Application*>(QCoreApplication::instance());
+}
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {
@@ -14,13 +29,30 @@ bool Application::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-void Application::showException(const std::exception&) {}
+std::string Application::title() const
+{
+    const QByteArray bytes = applicationDisplayName().toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void Application::showException(const std::exception& error)
+{
+    errorBox(title(), exceptionDisplayText(error.what()));
+}
 
 std::string exceptionDisplayText(const std::string& message)
 {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
         return message + ".";
     return message;
+}
+
+void showDefaultException(const std::exception& error)
+{
+    if (Application* application = Application::instance())
+        application->showException(error);
+    else
+        errorBox(kApplicationTitle, exceptionDisplayText(error.what()));
 }
 
 } // namespace vornik

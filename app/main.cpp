@@ -1,7 +1,21 @@
 #include "app/application.h"
+#include "app/mailcollect_unit.h"
+#include "app/mainform_unit.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
     vornik::Application application(argc, argv);
+    // Two collectors in one folder would overwrite each other's emails.txt.
+    if (!vornik::lockFolderForThisProcess(vornik::executableDir())) {
+        std::fprintf(stderr, "vornik-tools is already running from %s\n", vornik::executableDir().c_str());
+        return 0;
+    }
+    vornik::TForm1 Form1;
+    vornik::TForm2 Form2;
+    Form1.showAtStartup();
     return application.exec();
 }

@@ -1,0 +1,86 @@
+#include "platform/desktop.h"
+
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QString>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace vornik {
+
+namespace {
+
+QString fromLocal(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void centreOnPrimaryScreen(QMessageBox& box)
+{
+    box.adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        box.move(area.center() - QPoint(box.width() / 2, box.height() / 2));
+    }
+}
+
+} // namespace
+
+int questionYesNoCancel(const std::string& caption, const std::string& text)
+{
+    QMessageBox box(QMessageBox::Question, fromLocal(caption), fromLocal(text));
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    centreOnPrimaryScreen(box);
+    box.exec();
+    QAbstractButton* answer = box.clickedButton();
+    if (answer == yes)
+        return IDYES;
+    if (answer == no)
+        return IDNO;
+    return IDCANCEL;
+}
+
+void errorBox(const std::string& caption, const std::string& text)
+{
+    QMessageBox box(QMessageBox::Critical, fromLocal(caption), fromLocal(text), QMessageBox::Ok);
+    centreOnPrimaryScreen(box);
+    box.exec();
+}
+
+void informationBox(const std::string& caption, const std::string& text)
+{
+    QMessageBox box(QMessageBox::Information, fromLocal(caption), fromLocal(text), QMessageBox::Ok);
+    centreOnPrimaryScreen(box);
+    box.exec();
+}
+
+bool lockFolderForThisProcess(const std::string& folder)
+{
+    // The descriptor stays open for the life of the process; the kernel drops
+    // the lock when the process ends, however it ends.
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return true; // nothing to lock on: do not keep the user from working
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        ::close(descriptor);
+        return false;
+    }
+    return true;
+}
+
+void coverPrimaryScreen(QWidget* window)
+{
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        window->setGeometry(screen->geometry());
+}
+
+} // namespace vornik

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+namespace vornik {
+
+// Button identifiers as a confirmation box returns them.
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// A modal confirmation box centred on the primary screen: caption, question
+// icon, the text and the buttons "&Yes" (default), "&No" and "Cancel";
+// Escape and the close box answer Cancel. Texts are in the locale's encoding.
+int questionYesNoCancel(const std::string& caption, const std::string& text);
+
+// A modal error box: caption, error icon, the text and one OK button.
+void errorBox(const std::string& caption, const std::string& text);
+
+// A modal information box with one OK button.
+void informationBox(const std::string& caption, const std::string& text);
+
+// Holds an exclusive lock on a folder for as long as the process runs, so
+// that a second copy of the program started from the same folder can tell.
+// Returns false when another process holds it.
+bool lockFolderForThisProcess(const std::string& folder);
+
+// Puts a window on the primary screen covering all of it, without frame.
+void coverPrimaryScreen(QWidget* window);
+
+} // namespace vornik

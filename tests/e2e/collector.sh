@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The collector end to end: the real program on a private X server, texts put
+# on the clipboard by xclip, emails.txt beside the executable checked byte
+# for byte after each change.
+source "$(dirname "$0")/lib.sh"
+
+start_desktop 1024x768
+install_app
+
+# The file found at start is loaded and sorted; its CR-only line ends are
+# rewritten as CR LF at the first save.
+printf 'b@x\rA@x\r' >"$APP_DIR/emails.txt"
+start_app
+
+# Start-up shows the main window once and hides it shortly after.
+wait_for 10 bash -c "xdotool search --name '^Form1$' >/dev/null" || fail "the main window never appeared"
+wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Form1$' >/dev/null" || fail "the main window did not hide after start"
+app_running || fail "the program ended during start-up"
+
+expect_file() {
+    local expected=$1 what=$2
+    printf '%b' "$expected" >"$E2E_TMP/expected"
+    wait_for 10 cmp -s "$E2E_TMP/expected" "$APP_DIR/emails.txt" || {
+        echo "expected:"; od -c "$E2E_TMP/expected" | head; echo "found:"; od -c "$APP_DIR/emails.txt" | head
+        fail "$what"
+    }
+    note "ok: $what"
+}
+
+copy() { printf '%b' "$1" | xclip -selection clipboard; }
+
+copy 'mail x.y@z now'
+expect_file 'A@x\r\nb@x\r\nx.y@z\r\n' "an address between spaces is appended after the sorted entries"
+
+copy 'a@b a@b A@B <c@d>, e@f.'
+expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\n' "repeats in any letter case are stored once; punctuation is dropped; a final dot rejects"
+
+copy 'one two\r\nfirst@line\r\nx\tsecond@line'
+expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\n' "line breaks and tabs end words on both sides"
+
+# Only the CLIPBOARD selection counts, not PRIMARY.
+printf 'primary@only' | xclip -selection primary
+sleep 1
+copy 'X.Y@Z'
+expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\n' "a known address in another case adds nothing"
+
+# A password manager's copy: text offered together with the secret hint.
+"$VORNIK_TEST_BIN_DIR/e2e/secret_copy" 'secret@vault' &
+E2E_PIDS+=($!)
+sleep 1.5
+copy 'after@secret'
+expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\nafter@secret\r\n' "a copy marked secret is not collected"
+
+# A second copy started from the same folder leaves at once.
+timeout 10 "$APP_BIN" >"$E2E_TMP/second.log" 2>&1 || fail "the second instance failed or hung"
+app_running || fail "the first instance ended"
+grep -q 'already running' "$E2E_TMP/second.log" || fail "the second instance gave no reason for leaving"
+note "ok: a second instance in the same folder leaves at once"
+
+# A copy in another folder runs side by side and keeps its own list.
+OTHER="$E2E_TMP/other"; mkdir -p "$OTHER"; cp "$APP_BIN" "$OTHER/"
+"$OTHER/vornik-tools" >"$E2E_TMP/other.log" 2>&1 &
+E2E_PIDS+=($!)
+sleep 1.5
+kill -0 "${E2E_PIDS[-1]}" || fail "an instance in another folder did not keep running"
+note "ok: instances in different folders run side by side"
+
+echo "collector end to end: all checks passed"
