@@ -3,6 +3,7 @@
 #include "app/mainform_unit.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/popupmenuhost.h"
 
 #include <cstdio>
 
@@ -14,8 +15,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vornik-tools is already running from %s\n", vornik::executableDir().c_str());
         return 0;
     }
-    vornik::TForm1 Form1;
-    vornik::TForm2 Form2;
-    Form1.showAtStartup();
-    return application.exec();
+    // Menus open without animation while the program runs; the setting is
+    // the application's own and is put back at the end.
+    vornik::switchOffMenuAnimation();
+    int result = 0;
+    {
+        vornik::TForm1 Form1;
+        vornik::TForm2 Form2;
+        Form1.showAtStartup();
+        result = application.exec();
+    }
+    vornik::restoreMenuAnimation();
+    return result;
 }

@@ -6,10 +6,20 @@
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/screencapture.h"
+#include "screentools/agg2d.h"
+#include "screentools/areaexport.h"
+#include "screentools/htmlcolor.h"
+#include "screentools/picturebox.h"
+#include "screentools/picturefilter.h"
+#include "screentools/readouts.h"
+#include "widgets/styledpopupmenu.h"
+#include "widgets/trayicon.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QPalette>
+#include <QKeyEvent>
+#include <QWindow>
 
 namespace vornik {
 
@@ -18,15 +28,76 @@ namespace vornik {
 // chain, so there is never a next viewer to pass a notification on to.
 void* nextviewer = nullptr;
 
+// The tray icon's view of the tray menu.
+class TrayMenuAdapter : public TTrayPopupMenu {
+public:
+    explicit TrayMenuAdapter(TStyledPopupMenu& menu) : m_menu(menu) {}
+    bool AutoPopup() const override { return m_menu.AutoPopup; }
+    void setPopupComponent(QObject* component) override { m_menu.PopupComponent = component; }
+    int itemCount() const override { return m_menu.Items()->Count(); }
+    bool itemDefault(int index) const override { return m_menu.Items()->Items(index)->Default; }
+    bool itemEnabled(int index) const override { return m_menu.Items()->Items(index)->Enabled; }
+    void clickItem(int index) override { m_menu.Items()->Items(index)->Click(); }
+    void Popup(int x, int y) override { m_menu.Popup(x, y); }
+
+private:
+    TStyledPopupMenu& m_menu;
+};
+
 int askconfirm(const std::string& text)
 {
     return questionYesNoCancel("Confirm", text);
 }
 
+int virtualKeyOf(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_F2:
+        return VK_F2;
+    case Qt::Key_F3:
+        return VK_F3;
+    case Qt::Key_F4:
+        return VK_F4;
+    case Qt::Key_F5:
+        return VK_F5;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+std::string localBytes(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString fromLocalBytes(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A pixel of the capture as the desktop's pixel read returns it: 0x00BBGGRR,
+// or the invalid colour 0xFFFFFFFF outside the capture.
+std::uint32_t capturedPixel(const Bitmap& capture, int x, int y)
+{
+    if (capture.empty() || capture.bitsPerPixel() != 32 || x < 0 || y < 0 || x >= capture.width() ||
+        y >= capture.height())
+        return 0xFFFFFFFF;
+    const std::uint32_t argb = capture.pixel32(x, y);
+    return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
+}
+
+} // namespace
+
 TForm1::TForm1()
 {
     setWindowTitle(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowIcon(applicationIcon());
     setGeometry(192, 114, 862, 466);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
@@ -34,8 +105,51 @@ TForm1::TForm1()
     setFont(font);
     setAutoFillBackground(true);
 
+    Image1 = new PictureBox(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(rect());
+    Image1->onMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) { Image1MouseDown(b, s, x, y); };
+    Image1->onMouseMove = [this](Qt::KeyboardModifiers s, int x, int y) { Image1MouseMove(s, x, y); };
+    Image1->onMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) { Image1MouseUp(b, s, x, y); };
+
+    const InfoPanel panel = createInfoPanel(this);
+    GradientPanel1 = panel.GradientPanel1;
+    mousexy = panel.mousexy;
+    pixelcolor = panel.pixelcolor;
+    rectangle = panel.rectangle;
+    Label1 = panel.Label1;
+    GradientPanel1->raise();
+
+    popup = std::make_unique<TStyledPopupMenu>(this);
+    const TrayMenuItems items = createTrayMenu(*popup);
+    menu_emailcollect = items.menu_emailcollect;
+    Colorpickersizecuttools1 = items.Colorpickersizecuttools1;
+    menu_vege = items.menu_vege;
+    menu_kilepes = items.menu_kilepes;
+    Colorpickersizecuttools1->OnClick = [this](QObject* sender) { Colorpickersizecuttools1Click(sender); };
+    menu_kilepes->OnClick = [this](QObject* sender) { menu_kilepesClick(sender); };
+    m_trayMenu = std::make_unique<TrayMenuAdapter>(*popup);
+
+    trayicon = std::make_unique<TTrayIcon>(this);
+    trayicon->setObjectName(QStringLiteral("trayicon"));
+    trayicon->OnException = [](const std::exception& error) { showDefaultException(error); };
+    trayicon->setHint("Press right click to open menu");
+    trayicon->setIcon(TIcon(applicationIcon()));
+    trayicon->setPopupMenu(m_trayMenu.get());
+    trayicon->OnDblClick = [this](QObject* sender) { trayiconDblClick(sender); };
+
     Timer1.setInterval(10);
     connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    SavePictureDialog1.setDefaultExt("*.jpg");
+    SavePictureDialog1.setFilter(buildPictureFilter(registeredPictureFormats()));
+    SavePictureDialog1.setFilterIndex(1);
+
+    // The window sees every key before its focused control does: the filter
+    // sits on the native window, which receives a key first and then hands
+    // it to the focused widget.
+    create();
+    windowHandle()->installEventFilter(this);
 
     // An exception in the creation handler is shown like any other, and
     // cuts the handler short; the window is still created.
@@ -44,17 +158,24 @@ TForm1::TForm1()
     } catch (const std::exception& error) {
         showDefaultException(error);
     }
+    trayicon->Loaded();
 }
 
 TForm1::~TForm1()
 {
+    if (QWindow* window = windowHandle())
+        window->removeEventFilter(this);
     FormDestroy();
+    // The icon leaves the tray before the menu it refers to goes.
+    trayicon.reset();
+    m_trayMenu.reset();
 }
 
 void TForm1::FormCreate()
 {
     Tag = kTagJustCreated;
     toolmode.clear();
+    agg = std::make_unique<TAgg2D>();
     screenshot = std::make_unique<Bitmap>();
 
     m_clipboard = std::make_unique<Clipboard>();
@@ -85,11 +206,12 @@ bool TForm1::event(QEvent* event)
     case QEvent::Show:
         m_paintedSinceShown = false;
         break;
+    case QEvent::UpdateRequest:
     case QEvent::Paint:
         // WORKAROUND: a window manager may map a window without ever making it
         // active. The first paint after showing is the surest sign that the
         // window is on screen, so it counts as an activation too.
-        if (!m_paintedSinceShown) {
+        if (!m_paintedSinceShown && isVisible()) {
             m_paintedSinceShown = true;
             FormActivate();
         }
@@ -98,6 +220,21 @@ bool TForm1::event(QEvent* event)
         break;
     }
     return QWidget::event(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        FormKeyDown(virtualKeyOf(key->key()), key->modifiers());
+    }
+    return false; // the focused control still gets the key
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    Image1->setGeometry(rect());
+    QWidget::resizeEvent(event);
 }
 
 void TForm1::FormActivate()
@@ -135,6 +272,7 @@ void TForm1::FormClose(QCloseEvent* event)
 void TForm1::FormDestroy()
 {
     screenshot.reset();
+    agg.reset();
     emaillist.reset();
 }
 
@@ -146,9 +284,101 @@ void TForm1::menu_kilepesClick(QObject*)
     }
 }
 
+void TForm1::trayiconDblClick(QObject* sender)
+{
+    Colorpickersizecuttools1Click(sender);
+}
+
+void TForm1::Colorpickersizecuttools1Click(QObject*)
+{
+    std::optional<Bitmap> capture = getscreenshot();
+    screenshot = std::make_unique<Bitmap>(capture ? std::move(*capture) : Bitmap());
+    if (screenshot->empty())
+        Image1->clearPicture();
+    else
+        Image1->setPicture(*screenshot);
+    // The picture now holds the plain capture: the first move draws only its shapes.
+    m_overlay.reset(true);
+    toolmode = "screentools";
+    selx1 = -1;
+    coverPrimaryScreen(this);
+    showFullScreen();
+    raise();
+    activateWindow();
+}
+
+void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers)
+{
+    if (toolmode != "screentools")
+        return;
+    if (key == VK_ESCAPE)
+        close();
+    if (key == VK_F2)
+        copyReadout(mousexy);
+    if (key == VK_F3)
+        copyReadout(pixelcolor);
+    if (key == VK_F4)
+        copyReadout(rectangle);
+    if (key == VK_F5)
+        exportArea();
+}
+
+void TForm1::copyReadout(const TLabeledEdit* box)
+{
+    m_clipboard->writeText(localBytes(box->text()));
+    close();
+}
+
+void TForm1::exportArea()
+{
+    const ExportResult result = exportSelectedArea(*screenshot, selx1, sely1, selx2, sely2,
+                                                   [this]() -> std::optional<std::string> {
+                                                       if (!SavePictureDialog1.Execute())
+                                                           return std::nullopt;
+                                                       return SavePictureDialog1.FileName();
+                                                   });
+    if (result == ExportResult::NoSelection)
+        informationBox(kApplicationTitle, kSelectAreaWithMouseDrag);
+    else if (result == ExportResult::Saved)
+        close();
+}
+
+void TForm1::Image1MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y)
+{
+    selx1 = X;
+    sely1 = Y;
+    selecting = true;
+}
+
+void TForm1::Image1MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int)
+{
+    selecting = false;
+}
+
+void TForm1::Image1MouseMove(Qt::KeyboardModifiers, int X, int Y)
+{
+    mousexy->setText(fromLocalBytes(positionText(X, Y)));
+    rectangle->setText(fromLocalBytes(selectionSizeText(selx1, sely1, selx2, sely2)));
+    pixelcolor->setText(fromLocalBytes(htmlcolor(capturedPixel(*screenshot, X, Y))));
+    if (selecting) {
+        selx2 = X;
+        sely2 = Y;
+    }
+    mousex = X;
+    mousey = Y;
+    drawit();
+}
+
+void TForm1::drawit()
+{
+    const OverlayState state{mousex, mousey, selx1, sely1, selx2, sely2};
+    const std::vector<PixelRect> changed = m_overlay.draw(*agg, Image1->picture(), *screenshot, state);
+    Image1->repaintRects(changed);
+}
+
 bool TForm1::collecting() const
 {
-    return true;
+    return menu_emailcollect && menu_emailcollect->Checked;
 }
 
 void TForm1::oncopy()

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/bitmap.h"
+#include "platform/savepicturedialog.h"
+#include "screentools/infopanel.h"
+#include "screentools/overlay.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -8,15 +11,35 @@
 #include <memory>
 #include <string>
 
+class QLabel;
+
 namespace vornik {
 
 class Clipboard;
 class EmailList;
+class PictureBox;
+class TAgg2D;
+class TGradientPanel;
+class TLabeledEdit;
+class TMenuItem;
+class TStyledPopupMenu;
+class TTrayIcon;
+class TrayMenuAdapter;
 
 // Lifecycle state codes kept in the main window's Tag.
 inline constexpr int kTagJustCreated = -888;
 inline constexpr int kTagRunning = 0;
 inline constexpr int kTagExitConfirmed = -999;
+
+// Virtual-key codes of the tool window's commands.
+inline constexpr int VK_ESCAPE = 27;
+inline constexpr int VK_F2 = 113;
+inline constexpr int VK_F3 = 114;
+inline constexpr int VK_F4 = 115;
+inline constexpr int VK_F5 = 116;
+
+// The virtual-key code of a Qt key, or 0 for keys the program has no use for.
+int virtualKeyOf(int qtKey);
 
 // Shows the exit confirmation box ("Confirm", question icon, "&Yes", "&No",
 // "Cancel") and returns the answer: 6 for Yes, 7 for No, 2 for Cancel.
@@ -40,11 +63,21 @@ public:
     void FormActivate();
     void Timer1Timer();
     void FormDestroy();
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift);
     void menu_kilepesClick(QObject* sender);
+    void Colorpickersizecuttools1Click(QObject* sender);
+    void trayiconDblClick(QObject* sender);
+    void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
+    void Image1MouseMove(Qt::KeyboardModifiers shift, int X, int Y);
+    void Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
     void oncopy();
 
     // Runs one collection pass over the clipboard's text.
     void collectionPass();
+    // Redraws the overlay over the capture and repaints what changed.
+    void drawit();
+    // Saves the selected area (F5); closes the tool window when saved.
+    void exportArea();
 
     // Fields.
     int Tag = 0;
@@ -53,10 +86,25 @@ public:
     int mousex = 0, mousey = 0;
     int selx1 = 0, sely1 = 0, selx2 = 0, sely2 = 0;
     bool selecting = false;
+    std::unique_ptr<TAgg2D> agg;
     std::unique_ptr<EmailList> emaillist;
     bool ready = false;
 
+    // Components.
+    PictureBox* Image1 = nullptr;
+    TGradientPanel* GradientPanel1 = nullptr;
+    TLabeledEdit* mousexy = nullptr;
+    TLabeledEdit* pixelcolor = nullptr;
+    TLabeledEdit* rectangle = nullptr;
+    QLabel* Label1 = nullptr;
+    std::unique_ptr<TStyledPopupMenu> popup;
+    TMenuItem* menu_emailcollect = nullptr;
+    TMenuItem* Colorpickersizecuttools1 = nullptr;
+    TMenuItem* menu_vege = nullptr;
+    TMenuItem* menu_kilepes = nullptr;
+    std::unique_ptr<TTrayIcon> trayicon;
     QTimer Timer1;
+    TSavePictureDialog SavePictureDialog1;
 
     Clipboard& clipboard() { return *m_clipboard; }
     // Whether collection is switched on (the check mark of "E-mail collect").
@@ -64,12 +112,17 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormClose(QCloseEvent* event);
+    void copyReadout(const TLabeledEdit* box);
 
     std::unique_ptr<Clipboard> m_clipboard;
+    std::unique_ptr<TrayMenuAdapter> m_trayMenu;
+    OverlayRenderer m_overlay;
     bool m_paintedSinceShown = false;
 };
 

@@ -1,0 +1,172 @@
+#include "app/mainform_unit.h"
+#include "platform/files.h"
+#include "screentools/picturebox.h"
+#include "widgets/labelededit.h"
+#include "widgets/menuitem.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace vornik {
+namespace {
+
+// A capture of known content: pixel (x, y) has red x, green y and blue 7.
+Bitmap knownCapture(int width, int height)
+{
+    Bitmap capture(width, height, 32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            capture.setPixel32(x, y, 0xFF000000u | std::uint32_t(x & 0xFF) << 16 | std::uint32_t(y & 0xFF) << 8 | 7u);
+    return capture;
+}
+
+class ToolWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::remove(addressFilePath().c_str());
+        form = std::make_unique<TForm1>();
+        form->Tag = kTagRunning;
+        form->Colorpickersizecuttools1Click(nullptr);
+        // The offscreen desktop has nothing worth capturing: put a known
+        // picture in place of the capture, as the opening would have.
+        *form->screenshot = knownCapture(200, 150);
+        form->Image1->setPicture(*form->screenshot);
+    }
+    void TearDown() override
+    {
+        form.reset();
+        std::remove(addressFilePath().c_str());
+    }
+
+    std::string text(const TLabeledEdit* box) const { return box->text().toStdString(); }
+    void key(Qt::Key k) { QTest::keyClick(form->windowHandle(), k); }
+
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(ToolWindow, OpeningSetsModeAndClearsSelection)
+{
+    EXPECT_EQ(form->toolmode, "screentools");
+    EXPECT_EQ(form->selx1, -1);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+}
+
+TEST_F(ToolWindow, ReadoutsFollowThePointerAndTheSizeLagsOneMove)
+{
+    form->mousexy->setText(QStringLiteral("old"));
+    EXPECT_EQ(text(form->mousexy), "old") << "texts stay until the pointer first moves";
+
+    form->Image1MouseMove({}, 120, 45);
+    EXPECT_EQ(text(form->mousexy), "120:45");
+    EXPECT_EQ(text(form->pixelcolor), "#782D07");
+    EXPECT_EQ(text(form->rectangle), "select area with mouse drag");
+
+    form->Image1MouseDown(Qt::LeftButton, {}, 10, 20);
+    EXPECT_TRUE(form->selecting);
+    // The size is computed from the corners as they were before this move:
+    // the end corner still holds its earlier value.
+    form->selx2 = 0;
+    form->sely2 = 0;
+    form->Image1MouseMove({}, 40, 25);
+    EXPECT_EQ(text(form->rectangle), "10:20");
+    form->Image1MouseMove({}, 50, 60);
+    EXPECT_EQ(text(form->rectangle), "30:5");
+    form->Image1MouseUp(Qt::LeftButton, {}, 50, 60);
+    EXPECT_FALSE(form->selecting);
+    form->Image1MouseMove({}, 70, 80);
+    EXPECT_EQ(text(form->rectangle), "40:40");
+    EXPECT_EQ(form->selx2, 50);
+    EXPECT_EQ(form->sely2, 60);
+    EXPECT_EQ(form->mousex, 70);
+    EXPECT_EQ(form->mousey, 80);
+
+    // Outside the capture the colour reads as the invalid colour.
+    form->Image1MouseMove({}, -5, 3);
+    EXPECT_EQ(text(form->mousexy), "-5:3");
+    EXPECT_EQ(text(form->pixelcolor), "#FFFFFF");
+}
+
+TEST_F(ToolWindow, ReadoutKeysCopyAndClose)
+{
+    form->Image1MouseMove({}, 12, 34);
+    struct Case {
+        Qt::Key key;
+        TLabeledEdit* box;
+    } cases[] = {{Qt::Key_F2, form->mousexy}, {Qt::Key_F3, form->pixelcolor}, {Qt::Key_F4, form->rectangle}};
+    for (const Case& c : cases) {
+        form->show();
+        QGuiApplication::clipboard()->clear();
+        key(c.key);
+        EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), text(c.box));
+        EXPECT_FALSE(form->isVisible());
+    }
+}
+
+TEST_F(ToolWindow, EscapeClosesAndKeysDoNothingOutsideTheTools)
+{
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
+
+    TForm1 fresh;
+    fresh.Tag = kTagRunning;
+    fresh.show();
+    QGuiApplication::clipboard()->setText(QStringLiteral("unchanged"));
+    for (Qt::Key k : {Qt::Key_Escape, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4})
+        QTest::keyClick(fresh.windowHandle(), k);
+    EXPECT_TRUE(fresh.isVisible()) << "without the tool mode no key closes the window";
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "unchanged");
+}
+
+TEST_F(ToolWindow, FocusedEditBoxStillReceivesTheKeys)
+{
+    form->Image1MouseMove({}, 1, 2);
+    form->activateWindow();
+    form->rectangle->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(form->rectangle->hasFocus(), 1000);
+    form->rectangle->setText(QStringLiteral("my text"));
+    form->rectangle->end(false);
+    QTest::keyClick(form->windowHandle(), Qt::Key_Z);
+    EXPECT_EQ(text(form->rectangle), "my textz");
+    key(Qt::Key_F4);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "my textz");
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(ToolWindow, CopiedReadoutIsCollectedOnlyWhileCollectionIsOn)
+{
+    const auto fileContent = [] {
+        std::ifstream in(addressFilePath(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    form->mousexy->setText(QStringLiteral("me@host"));
+    key(Qt::Key_F2);
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(fileContent()), QStringLiteral("me@host\r\n"), 2000);
+
+    form->menu_emailcollect->Click();
+    EXPECT_FALSE(form->menu_emailcollect->Checked);
+    form->show();
+    form->mousexy->setText(QStringLiteral("other@host"));
+    key(Qt::Key_F2);
+    QTest::qWait(100);
+    EXPECT_EQ(fileContent(), "me@host\r\n") << "collection switched off must not read or write";
+
+    form->menu_emailcollect->Click();
+    EXPECT_TRUE(form->menu_emailcollect->Checked);
+    QGuiApplication::clipboard()->setText(QStringLiteral("third@host"));
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(fileContent()), QStringLiteral("me@host\r\nthird@host\r\n"), 2000);
+}
+
+} // namespace
+} // namespace vornik
