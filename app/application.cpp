@@ -6,7 +6,8 @@ namespace vornik {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
-    setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+    // The title captions the program's message boxes. It is not Qt's display
+    // name, which Qt would append to every window's caption.
     setApplicationName(QStringLiteral("vornik-tools"));
     // The program lives in the tray: hiding or closing its windows must not end it.
     setQuitOnLastWindowClosed(false);
@@ -31,8 +32,7 @@ bool Application::notify(QObject* receiver, QEvent* event)
 
 std::string Application::title() const
 {
-    const QByteArray bytes = applicationDisplayName().toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return m_title;
 }
 
 void Application::showException(const std::exception& error)

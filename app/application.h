@@ -28,6 +28,9 @@ public:
     void showException(const std::exception& error);
 
     static Application* instance();
+
+private:
+    std::string m_title = kApplicationTitle;
 };
 
 // The message as the default display shows it: with a full stop appended

@@ -2,3 +2,7 @@ add_executable(secret_copy secret_copy.cpp)
 target_link_libraries(secret_copy PRIVATE Qt6::Widgets)
 set_target_properties(secret_copy PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)
 vornik_add_e2e(e2e_collector collector.sh)
+
+add_executable(xshot xshot.cpp)
+target_link_libraries(xshot PRIVATE X11::X11)
+set_target_properties(xshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)

@@ -19,6 +19,7 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
+not() { ! "$@"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 note() { echo "-- $*"; }
 
@@ -80,3 +81,57 @@ app_running() { kill -0 "$APP_PID" 2>/dev/null; }
 
 # Window ids of the program's visible top-level windows with the given name.
 visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+
+# The program's icon as docked in the tray: prints "X Y W H" of the embedded
+# window in root coordinates; fails while it is not docked.
+tray_icon_geometry() {
+    xwininfo -root -tree 2>/dev/null | awk '
+        /"panel": \("panel" "trayer"\)/ { inpanel = 1; next }
+        inpanel && !found && /vornik-tools/ {
+            match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)
+            split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
+            print f[5], f[6], f[1], f[2]; found = 1
+        }
+        END { exit !found }'
+}
+
+# Moves the pointer to the middle of the tray icon; fails while not docked.
+point_at_tray_icon() {
+    local geometry
+    geometry=$(tray_icon_geometry) || return 1
+    read -r ix iy iw ih <<<"$geometry"
+    xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2))
+}
+
+# Colour of one screen pixel as RRGGBB.
+pixel() { "$VORNIK_TEST_BIN_DIR/e2e/xshot" "$1" "$2"; }
+
+expect_pixel() {
+    local x=$1 y=$2 want=$3 what=$4 got
+    got=$(pixel "$x" "$y")
+    [[ $got == "$want" ]] || fail "$what: pixel ($x, $y) is $got, expected $want"
+}
+
+# Geometry "X Y W H" of the open pop-up menu (an unmanaged window of the
+# program other than its main window); fails while none is open.
+menu_geometry() {
+    xwininfo -root -tree 2>/dev/null | awk '
+        /\("vornik-tools" "vornik-tools"\)/ && !/"Form1"/ && !/Press right click/ && !found {
+            match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)
+            split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
+            if (f[1] > 50 && f[2] > 20) { print f[5], f[6], f[1], f[2]; found = 1 }
+        }
+        END { exit !found }'
+}
+
+open_tray_menu() {
+    point_at_tray_icon || fail "the icon is not in the tray"
+    sleep 0.2
+    xdotool click 3
+    wait_for 5 menu_geometry || fail "the tray menu did not open"
+}
+
+# The program's main window is mapped and viewable.
+main_window_visible() { xdotool search --onlyvisible --name '^Form1$' >/dev/null 2>&1; }
+
+clipboard_text() { xclip -o -selection clipboard 2>/dev/null; }

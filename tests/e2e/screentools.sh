@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The screen tools end to end: opened by a double-click on the tray icon over
+# a desktop of known colour, the crosshair checked pixel by pixel against the
+# blend formula, readouts copied with F2 and F4 and read back with xclip, the
+# info panel dragged by its caption, Escape closing.
+source "$(dirname "$0")/lib.sh"
+
+start_desktop 1280x800 tray
+xsetroot -solid '#204080'
+install_app
+start_app
+wait_for 10 tray_icon_geometry || fail "the icon never docked"
+wait_for 5 not main_window_visible || fail "the main window stayed visible"
+
+open_tools() {
+    point_at_tray_icon || fail "the icon is not in the tray"
+    sleep 0.2
+    xdotool click --repeat 2 --delay 60 1
+    wait_for 5 main_window_visible || fail "the double-click did not open the tool window"
+    sleep 0.5
+}
+
+open_tools
+xdotool mousemove 500 400
+sleep 0.2
+xdotool mousemove 501 401
+sleep 0.5
+# A green line (alpha 120) over #204080: each channel (p*136 + c*120) >> 8.
+expect_pixel 500 700 119944 "vertical crosshair, left column"
+expect_pixel 501 700 119944 "vertical crosshair, right column"
+expect_pixel 499 700 204080 "left of the crosshair"
+expect_pixel 502 700 204080 "right of the crosshair"
+expect_pixel 900 400 119944 "horizontal crosshair, upper row"
+expect_pixel 900 401 119944 "horizontal crosshair, lower row"
+expect_pixel 900 402 204080 "below the crosshair"
+expect_pixel 500 400 09C824 "the crossing, blended twice"
+note "ok: the crosshair follows the pointer with the blend of the formula"
+
+xdotool key F2
+wait_for 5 not main_window_visible || fail "F2 did not close the tool window"
+[[ $(clipboard_text) == "501:401" ]] || fail "F2 copied '$(clipboard_text)' instead of 501:401"
+tray_icon_geometry >/dev/null || fail "the icon left the tray"
+note "ok: F2 copies the position and closes"
+
+open_tools
+xdotool mousemove 700 500
+sleep 0.2
+xdotool mousedown 1
+xdotool mousemove 750 520
+sleep 0.2
+xdotool mousemove 800 550
+sleep 0.2
+xdotool mousemove 801 551
+sleep 0.2
+xdotool mouseup 1
+sleep 0.3
+# Inside the box each channel is darkened twice: (p*246+2550)>>8, then *106>>8.
+expect_pixel 760 530 101D36 "inside the selection box"
+expect_pixel 698 530 204080 "left of the box"
+xdotool key F4
+wait_for 5 not main_window_visible || fail "F4 did not close the tool window"
+[[ $(clipboard_text) == "100:50" ]] || fail "F4 copied '$(clipboard_text)' instead of 100:50"
+note "ok: a drag selects, the box darkens the area, F4 copies its size"
+
+# Drag the panel by its caption strip; the next opening shows it there.
+open_tools
+expect_pixel $((328 + 290)) $((88 + 9)) C8E0FF "caption strip of the panel"
+xdotool mousemove $((328 + 200)) $((88 + 10))
+sleep 0.2
+xdotool mousedown 1
+for step in 1 2 3 4 5; do
+    xdotool mousemove $((328 + 200 + step * 20)) $((88 + 10 + step * 10))
+    sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.3
+xdotool key Escape
+wait_for 5 not main_window_visible || fail "Escape did not close the tool window"
+open_tools
+expect_pixel $((428 + 290)) $((138 + 9)) C8E0FF "caption strip at the panel's new place"
+expect_pixel $((328 + 10)) $((88 + 9)) 204080 "the panel's old place"
+xdotool key Escape
+wait_for 5 not main_window_visible || fail "Escape did not close the tool window"
+app_running || fail "the program ended"
+tray_icon_geometry >/dev/null || fail "the icon left the tray"
+note "ok: the panel moves by its caption and keeps its place; Escape closes"
+echo "screen tools end to end: all checks passed"
