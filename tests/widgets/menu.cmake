@@ -1,0 +1,8 @@
+vornik_add_gtest(menu_rules_test ${CMAKE_CURRENT_LIST_DIR}/menu_rules_test.cpp)
+target_link_libraries(menu_rules_test PRIVATE vornik_widgets)
+
+vornik_add_gtest(menu_paint_test ${CMAKE_CURRENT_LIST_DIR}/menu_paint_test.cpp)
+target_link_libraries(menu_paint_test PRIVATE vornik_widgets)
+
+vornik_add_gtest(menu_popup_test ${CMAKE_CURRENT_LIST_DIR}/menu_popup_test.cpp)
+target_link_libraries(menu_popup_test PRIVATE vornik_widgets Qt6::Test)
