@@ -1,0 +1,91 @@
+#include "widgets/labelededit.h"
+
+#include "widgets/syscolors.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QMoveEvent>
+#include <QPainter>
+#include <QPalette>
+
+namespace vornik {
+
+namespace {
+
+QColor toQColor(Color stored) {
+    const Color c = resolveColor(stored);
+    return QColor(redOf(c), greenOf(c), blueOf(c));
+}
+
+constexpr int kColorWindowFrame = 6;
+
+} // namespace
+
+TLabeledEdit::TLabeledEdit(QWidget* parent) : QLineEdit(parent), m_label(new QLabel(parent)) {
+    setFrame(false);
+    // The border is drawn over the box's outermost pixels; the text keeps
+    // clear of it.
+    setTextMargins(1, 1, 1, 1);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, toQColor(systemColor(COLOR_WINDOW)));
+    setPalette(p);
+
+    m_label->setTextFormat(Qt::PlainText);
+    m_label->setMargin(0);
+    m_label->setIndent(0);
+    m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_label->setAutoFillBackground(true);
+    m_label->installEventFilter(this);
+    placeLabel();
+}
+
+TLabeledEdit::~TLabeledEdit() {
+    delete m_label.data();
+}
+
+void TLabeledEdit::setLabelCaption(const QString& text) {
+    m_label->setText(text);
+    placeLabel();
+}
+
+void TLabeledEdit::setText(const QString& text) {
+    QLineEdit::setText(text);
+    setCursorPosition(0);
+}
+
+void TLabeledEdit::setVisible(bool visible) {
+    QLineEdit::setVisible(visible);
+    if (m_label)
+        m_label->setVisible(visible);
+}
+
+void TLabeledEdit::moveEvent(QMoveEvent* event) {
+    QLineEdit::moveEvent(event);
+    placeLabel();
+}
+
+void TLabeledEdit::paintEvent(QPaintEvent* event) {
+    QLineEdit::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(toQColor(systemColor(kColorWindowFrame)));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+bool TLabeledEdit::eventFilter(QObject* watched, QEvent* event) {
+    // The label takes its font from the parent; when that changes, its size
+    // and so its place above the box change with it.
+    if (watched == m_label && event->type() == QEvent::FontChange)
+        placeLabel();
+    return QLineEdit::eventFilter(watched, event);
+}
+
+void TLabeledEdit::placeLabel() {
+    if (!m_label)
+        return;
+    const QFontMetrics metrics(m_label->font());
+    m_label->resize(metrics.horizontalAdvance(m_label->text()), metrics.height());
+    m_label->move(x(), y() - m_label->height() - LabelSpacing);
+}
+
+} // namespace vornik
