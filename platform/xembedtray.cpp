@@ -1,0 +1,380 @@
+#include "platform/xembedtray.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyleHints>
+#include <QWidget>
+
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace vornik {
+
+namespace {
+
+// Opcodes and flags of the system tray and XEmbed protocols.
+constexpr std::uint32_t kSystemTrayRequestDock = 0;
+constexpr std::uint32_t kXEmbedVersion = 0;
+constexpr std::uint32_t kXEmbedMapped = 1;
+
+// The size an icon window asks for; the host resizes it to its own.
+constexpr int kRequestedSize = 22;
+constexpr std::uint32_t kMinSizeHint = 1u << 4;
+constexpr std::uint32_t kBaseSizeHint = 1u << 8;
+
+xcb_connection_t* xcb(void* connection) {
+    return static_cast<xcb_connection_t*>(connection);
+}
+
+} // namespace
+
+// The window of one icon in the tray host: paints the icon scaled to the
+// size the host gives it, shows the tooltip, and reports the pointer's
+// actions on it.
+class XEmbedTrayIconWindow : public QWidget {
+  public:
+    explicit XEmbedTrayIconWindow(XEmbedTrayService& service)
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint),
+          m_service(service),
+          m_clicks(static_cast<std::uint32_t>(QGuiApplication::styleHints()->mouseDoubleClickInterval()),
+                   QGuiApplication::styleHints()->mouseDoubleClickDistance()) {
+        setAttribute(Qt::WA_AlwaysShowToolTips, true);
+        setAttribute(Qt::WA_QuitOnClose, false);
+        setMouseTracking(true);
+        // The host sizes the socket from the minimum size in the hints.
+        setMinimumSize(kRequestedSize, kRequestedSize);
+        resize(kRequestedSize, kRequestedSize);
+    }
+
+    void setIcon(const QIcon& icon) {
+        m_icon = icon;
+        update();
+    }
+
+    bool docked = false;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().window());
+        const QList<QSize> sizes = m_icon.availableSizes();
+        if (m_icon.isNull() || sizes.isEmpty())
+            return;
+        // QIcon::paint never enlarges an image; a host taller than the
+        // image still wants it filled, so scale the largest one both ways.
+        QSize largest = sizes.front();
+        for (const QSize& size : sizes)
+            if (size.width() * size.height() > largest.width() * largest.height())
+                largest = size;
+        const QPixmap pixmap = m_icon.pixmap(largest);
+        const QSize fitted = pixmap.size().scaled(size(), Qt::KeepAspectRatio);
+        const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(target, pixmap);
+    }
+
+    // WORKAROUND: Qt delivers the second press of a double-click to
+    // mouseDoubleClickEvent alone on some paths and as a press followed by a
+    // double-click on others. Both come here; one server event counts once,
+    // and the translator decides on its own whether it is a double-click.
+    void mousePressEvent(QMouseEvent* event) override { pressed(event); }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { pressed(event); }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (const auto button = buttonOf(event))
+            m_service.report(this, m_clicks.release(*button));
+    }
+
+    void mouseMoveEvent(QMouseEvent*) override { m_service.report(this, m_clicks.move()); }
+
+  private:
+    void pressed(QMouseEvent* event) {
+        const auto button = buttonOf(event);
+        if (!button)
+            return;
+        const auto time = static_cast<std::uint32_t>(event->timestamp());
+        if (m_seenPress && time == m_lastPressTime && *button == m_lastPressButton)
+            return;
+        m_seenPress = true;
+        m_lastPressTime = time;
+        m_lastPressButton = *button;
+        const QPoint at = event->globalPosition().toPoint();
+        m_service.report(this, m_clicks.press(*button, time, at.x(), at.y()));
+    }
+
+    static std::optional<TrayClickTranslator::Button> buttonOf(const QMouseEvent* event) {
+        switch (event->button()) {
+        case Qt::LeftButton:
+            return TrayClickTranslator::Button::Left;
+        case Qt::RightButton:
+            return TrayClickTranslator::Button::Right;
+        case Qt::MiddleButton:
+            return TrayClickTranslator::Button::Middle;
+        default:
+            return std::nullopt;
+        }
+    }
+
+    XEmbedTrayService& m_service;
+    TrayClickTranslator m_clicks;
+    bool m_seenPress = false;
+    std::uint32_t m_lastPressTime = 0;
+    TrayClickTranslator::Button m_lastPressButton = TrayClickTranslator::Button::Left;
+    QIcon m_icon;
+};
+
+XEmbedTrayService* XEmbedTrayService::create() {
+    if (!qGuiApp)
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection() || !x11->display())
+        return nullptr;
+    Display* display = x11->display();
+    const int screen = DefaultScreen(display);
+    auto* service = new XEmbedTrayService(x11->connection(),
+                                          static_cast<std::uint32_t>(RootWindow(display, screen)), screen);
+    service->setParent(qGuiApp);
+    return service;
+}
+
+XEmbedTrayService::XEmbedTrayService(void* connection, std::uint32_t root, int screen)
+    : m_connection(connection), m_root(root) {
+    m_selection = atom(("_NET_SYSTEM_TRAY_S" + std::to_string(screen)).c_str());
+    m_opcode = atom("_NET_SYSTEM_TRAY_OPCODE");
+    m_managerAtom = atom("MANAGER");
+    m_xembedInfo = atom("_XEMBED_INFO");
+
+    // A new host announces itself with a client message to the root window
+    // for structure-notify listeners. The event mask is per client, so the
+    // one Qt set on the root window is kept and extended.
+    xcb_connection_t* c = xcb(m_connection);
+    std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    if (auto* attributes =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, m_root), nullptr)) {
+        mask |= attributes->your_event_mask;
+        std::free(attributes);
+    }
+    xcb_change_window_attributes(c, m_root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+
+    qGuiApp->installNativeEventFilter(this);
+    queryManager();
+}
+
+XEmbedTrayService::~XEmbedTrayService() {
+    for (auto& [key, entry] : m_entries)
+        delete entry.widget.data();
+}
+
+std::uint32_t XEmbedTrayService::atom(const char* name) const {
+    xcb_connection_t* c = xcb(m_connection);
+    std::uint32_t value = XCB_ATOM_NONE;
+    const auto cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    if (auto* reply = xcb_intern_atom_reply(c, cookie, nullptr)) {
+        value = reply->atom;
+        std::free(reply);
+    }
+    return value;
+}
+
+std::uint32_t XEmbedTrayService::queryManager() {
+    xcb_connection_t* c = xcb(m_connection);
+    std::uint32_t owner = XCB_WINDOW_NONE;
+    if (auto* reply = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_selection), nullptr)) {
+        owner = reply->owner;
+        std::free(reply);
+    }
+    if (owner != m_manager) {
+        m_manager = owner;
+        if (owner != XCB_WINDOW_NONE)
+            watchManager(owner);
+    }
+    return owner;
+}
+
+void XEmbedTrayService::watchManager(std::uint32_t manager) {
+    xcb_connection_t* c = xcb(m_connection);
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, manager, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+}
+
+void XEmbedTrayService::apply(Entry& entry, const NotifyIconData& record) {
+    entry.window = record.hWnd;
+    entry.id = record.uID;
+    entry.flags |= record.uFlags;
+    if (record.uFlags & NIF_MESSAGE)
+        entry.callbackMessage = record.uCallbackMessage;
+    if (record.uFlags & NIF_ICON)
+        entry.icon = record.hIcon && record.hIcon != invalidIconHandle() ? *record.hIcon : QIcon();
+    if (record.uFlags & NIF_TIP)
+        entry.tip = QString::fromLocal8Bit(
+            record.szTip, static_cast<qsizetype>(strnlen(record.szTip, sizeof record.szTip)));
+    if (entry.widget)
+        show(entry);
+}
+
+void XEmbedTrayService::show(Entry& entry) {
+    entry.widget->setIcon(entry.icon);
+    entry.widget->setToolTip(entry.tip);
+    // Hosts that list their icons by name, and tools that look for them,
+    // find the tooltip there.
+    entry.widget->setWindowTitle(entry.tip);
+}
+
+void XEmbedTrayService::dock(Entry& entry) {
+    auto* widget = new XEmbedTrayIconWindow(*this);
+    entry.widget = widget;
+    show(entry);
+
+    // The host maps the window itself once it has embedded it, as the
+    // mapped flag of the XEmbed information asks; the window is shown to Qt
+    // when the host has reparented it (see nativeEventFilter).
+    xcb_connection_t* c = xcb(m_connection);
+    const auto window = static_cast<xcb_window_t>(widget->winId());
+    const std::uint32_t info[2] = {kXEmbedVersion, kXEmbedMapped};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, m_xembedInfo, m_xembedInfo, 32, 2, info);
+
+    // WORKAROUND: Qt writes a window's size hints only when it shows it,
+    // and the host measures the socket from them as soon as it embeds the
+    // window, before that; without them trayer makes the socket one pixel
+    // wide.
+    std::uint32_t hints[18] = {};
+    hints[0] = kMinSizeHint | kBaseSizeHint;
+    hints[5] = hints[6] = kRequestedSize;
+    hints[15] = hints[16] = kRequestedSize;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS,
+                        32, 18, hints);
+
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = m_manager;
+    request.type = m_opcode;
+    request.data.data32[0] = XCB_CURRENT_TIME;
+    request.data.data32[1] = kSystemTrayRequestDock;
+    request.data.data32[2] = window;
+    xcb_send_event(c, 0, m_manager, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&request));
+    xcb_flush(c);
+}
+
+bool XEmbedTrayService::shellNotifyIcon(int message, const NotifyIconData& record) {
+    const Key key{record.hWnd, record.uID};
+    auto found = m_entries.find(key);
+    switch (message) {
+    case NIM_ADD: {
+        if (found != m_entries.end() || !record.hWnd)
+            return false;
+        if (m_manager == XCB_WINDOW_NONE && queryManager() == XCB_WINDOW_NONE)
+            return false;
+        Entry& entry = m_entries[key];
+        apply(entry, record);
+        dock(entry);
+        return true;
+    }
+    case NIM_MODIFY:
+        if (found == m_entries.end())
+            return false;
+        apply(found->second, record);
+        return true;
+    case NIM_DELETE:
+        if (found == m_entries.end())
+            return false;
+        delete found->second.widget.data();
+        m_entries.erase(found);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void XEmbedTrayService::report(XEmbedTrayIconWindow* icon, UINT mouseMessage) {
+    for (auto& [key, entry] : m_entries) {
+        if (entry.widget != icon)
+            continue;
+        if (entry.window && (entry.flags & NIF_MESSAGE))
+            entry.window->postMessage(entry.callbackMessage, entry.id, static_cast<LPARAM>(mouseMessage));
+        return;
+    }
+}
+
+QPoint XEmbedTrayService::cursorPos() {
+    // Qt's cursor position is in device-independent pixels; the position
+    // a tray handler reads must be in the screen's own pixels.
+    xcb_connection_t* c = xcb(m_connection);
+    if (auto* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, m_root), nullptr)) {
+        const QPoint at(reply->root_x, reply->root_y);
+        std::free(reply);
+        return at;
+    }
+    return DesktopServiceBase::cursorPos();
+}
+
+void XEmbedTrayService::hostGone() {
+    // The icons went with the host that held them. The windows themselves
+    // may survive (a host puts them in its save-set, and the server then
+    // maps them on the root window), so they are destroyed here.
+    m_manager = XCB_WINDOW_NONE;
+    for (auto& [key, entry] : m_entries)
+        delete entry.widget.data();
+    m_entries.clear();
+}
+
+void XEmbedTrayService::newHost(std::uint32_t manager) {
+    if (manager == m_manager && !m_entries.empty())
+        return;
+    hostGone();
+    m_manager = manager;
+    watchManager(manager);
+    UtilityWindow::broadcastMessage(WM_TASKBARCREATED, 0, 0);
+}
+
+bool XEmbedTrayService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    switch (event->response_type & 0x7f) {
+    case XCB_CLIENT_MESSAGE: {
+        auto* client = reinterpret_cast<xcb_client_message_event_t*>(event);
+        if (client->window == m_root && client->type == m_managerAtom && client->format == 32 &&
+            client->data.data32[1] == m_selection)
+            newHost(client->data.data32[2]);
+        break;
+    }
+    case XCB_DESTROY_NOTIFY: {
+        auto* destroyed = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
+        if (destroyed->window == m_manager && m_manager != XCB_WINDOW_NONE)
+            hostGone();
+        break;
+    }
+    case XCB_REPARENT_NOTIFY: {
+        auto* reparented = reinterpret_cast<xcb_reparent_notify_event_t*>(event);
+        for (auto& [key, entry] : m_entries) {
+            XEmbedTrayIconWindow* widget = entry.widget;
+            if (!widget || static_cast<xcb_window_t>(widget->winId()) != reparented->window)
+                continue;
+            if (reparented->parent != m_root) {
+                widget->docked = true;
+                widget->show();
+            } else if (widget->docked) {
+                // Given back to the root window: the host let it go.
+                widget->docked = false;
+                widget->hide();
+            }
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return false;
+}
+
+} // namespace vornik

@@ -1,0 +1,5 @@
+add_executable(tray_host_demo tray_host_demo.cpp)
+target_link_libraries(tray_host_demo PRIVATE vornik_widgets vornik_warnings)
+set_target_properties(tray_host_demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)
+vornik_add_e2e(e2e_tray tray.sh)
+set_property(TEST e2e_tray APPEND PROPERTY DEPENDS tray_host_demo)
