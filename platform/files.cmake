@@ -1,0 +1,6 @@
+target_sources(vornik_platform PRIVATE
+  files.cpp
+  files.h
+  collation.cpp
+  collation.h
+)
