@@ -1,128 +1,15 @@
 #include "screentools/areaexport.h"
 
 #include "platform/error.h"
+#include "platform/files.h"
 #include "screentools/jpegencoder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <random>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string_view>
 
 namespace vornik {
-
-namespace {
-
-// Closes a descriptor and removes the temporary file it belongs to unless the
-// file has been committed under its final name.
-class TemporaryFile {
-public:
-    TemporaryFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed)
-            ::unlink(m_path.c_str());
-    }
-
-    int fd() const { return m_fd; }
-    const std::string& path() const { return m_path; }
-    // Closes the descriptor; returns false when the close reports an error,
-    // which on some file systems is the first sign of a failed write.
-    bool close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0;
-    }
-    void commit() { m_committed = true; }
-
-private:
-    int m_fd;
-    std::string m_path;
-    bool m_committed = false;
-};
-
-// The file a name stands for: a symbolic link is followed so that replacing
-// the file keeps the link in place.
-std::string resolveTarget(const std::string& path)
-{
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-}
-
-TemporaryFile createTemporaryBeside(const std::string& target, const std::string& userPath)
-{
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::random_device seed;
-    std::mt19937 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = folder + "." + name + "." + std::to_string(random() % 1000000000u) + ".tmp";
-        // Created with 0666 so that the umask decides the final permissions,
-        // as it would for a file written in place.
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return TemporaryFile(fd, candidate);
-        if (errno != EEXIST)
-            throw Error(cannotCreateFileMessage(userPath, systemErrorText(errno)));
-    }
-    throw Error(cannotCreateFileMessage(userPath, systemErrorText(EEXIST)));
-}
-
-// Writes `bytes` as the new content of `path`: either the whole new content
-// is there afterwards or the old file is as it was.
-// TODO: share this with the file layer's writeFileReplacing once it exists.
-void writeFileReplacing(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    const std::string target = resolveTarget(path);
-
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists) {
-        // Writing in place would fail on these; a rename would not notice.
-        if (S_ISDIR(existing.st_mode))
-            throw Error(cannotCreateFileMessage(path, systemErrorText(EISDIR)));
-        if (::access(target.c_str(), W_OK) != 0)
-            throw Error(cannotCreateFileMessage(path, systemErrorText(errno)));
-    }
-
-    TemporaryFile file = createTemporaryBeside(target, path);
-    if (exists)
-        ::fchmod(file.fd(), existing.st_mode & 07777);
-
-    const std::uint8_t* next = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(file.fd(), next, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            throw Error(kStreamWriteError);
-        next += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    if (::fsync(file.fd()) != 0 || !file.close())
-        throw Error(kStreamWriteError);
-    if (::rename(file.path().c_str(), target.c_str()) != 0)
-        throw Error(cannotCreateFileMessage(path, systemErrorText(errno)));
-    file.commit();
-}
-
-} // namespace
 
 bool hasSelectedArea(int selx1, int sely1, int selx2, int sely2)
 {
@@ -171,7 +58,10 @@ Bitmap to24Bit(const Bitmap& bitmap32)
 
 void saveJpegFile(const std::string& path, const Bitmap& bitmap24)
 {
-    writeFileReplacing(path, encodeJpeg(bitmap24));
+    // Encoded whole before the file is touched, then written so that a
+    // failure leaves any existing file as it was.
+    const std::vector<std::uint8_t> bytes = encodeJpeg(bitmap24);
+    writeWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 ExportResult exportSelectedArea(const Bitmap& screenshot, int selx1, int sely1, int selx2, int sely2,

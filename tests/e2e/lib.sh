@@ -86,7 +86,9 @@ visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -
 # window in root coordinates; fails while it is not docked.
 tray_icon_geometry() {
     xwininfo -root -tree 2>/dev/null | awk '
-        /"panel": \("panel" "trayer"\)/ { inpanel = 1; next }
+        function indent(line) { match(line, /^ */); return RLENGTH }
+        /"panel": \("panel" "trayer"\)/ { depth = indent($0); inpanel = 1; next }
+        inpanel && indent($0) <= depth { inpanel = 0 }
         inpanel && !found && /vornik-tools/ {
             match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)
             split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
@@ -106,11 +108,18 @@ point_at_tray_icon() {
 # Colour of one screen pixel as RRGGBB.
 pixel() { "$VORNIK_TEST_BIN_DIR/e2e/xshot" "$1" "$2"; }
 
+# Waits up to three seconds for the pixel to show the colour, since what
+# the program draws reaches the screen a little after the input that caused it.
 expect_pixel() {
-    local x=$1 y=$2 want=$3 what=$4 got
-    got=$(pixel "$x" "$y")
-    [[ $got == "$want" ]] || fail "$what: pixel ($x, $y) is $got, expected $want"
+    local x=$1 y=$2 want=$3 what=$4 got deadline=$((SECONDS + 3))
+    while got=$(pixel "$x" "$y"); [[ $got != "$want" ]]; do
+        ((SECONDS < deadline)) || fail "$what: pixel ($x, $y) is $got, expected $want"
+        sleep 0.1
+    done
 }
+
+# Whether the area X Y W H holds a pixel of the colour RRGGBB.
+area_has_colour() { "$VORNIK_TEST_BIN_DIR/e2e/xshot" "$1" "$2" "$3" "$4" | grep -q "$5"; }
 
 # Geometry "X Y W H" of the open pop-up menu (an unmanaged window of the
 # program other than its main window); fails while none is open.

@@ -11,7 +11,8 @@ start_app
 
 wait_for 10 tray_icon_geometry || fail "the icon never docked into the tray"
 wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Form1$'" || fail "the main window stayed visible"
-xwininfo -root -tree | grep -q '"Press right click to open menu": ("vornik-tools"' || fail "the icon has no tooltip text"
+has_tooltip() { xwininfo -root -tree | grep -q '"Press right click to open menu": ("vornik-tools"'; }
+wait_for 5 has_tooltip || fail "the icon has no tooltip text"
 note "ok: the icon is in the tray with its tooltip, the main window hid itself"
 
 # The menu opens at the pointer with its frame and the checked item's box.
@@ -21,7 +22,7 @@ read -r ix iy iw ih <<<"$(tray_icon_geometry)"
 ((mx + mw <= 1280 && my >= 0 && my <= iy + ih + 5)) || fail "menu at $mx,$my ${mw}x$mh is not at the pointer"
 expect_pixel $((mx + 1)) $((my + mh / 2)) 947C7C "the menu's outer frame line"
 expect_pixel $((mx + 2)) $((my + mh / 2)) FDFAFF "the frame line inside it, in the background colour"
-"$VORNIK_TEST_BIN_DIR/e2e/xshot" "$mx" "$my" 30 28 | grep -q FFC06F || fail "the checked item shows no check box"
+wait_for 3 area_has_colour "$mx" "$my" 30 28 FFC06F || fail "the checked item shows no check box"
 note "ok: right click opens the styled menu at the pointer"
 
 # E switches collection off: a copy collects nothing; the box is gone on the next opening.
@@ -33,7 +34,8 @@ sleep 1
 [[ ! -s "$APP_DIR/emails.txt" ]] || fail "collected while switched off: $(cat "$APP_DIR/emails.txt")"
 open_tray_menu
 read -r mx my mw mh <<<"$(menu_geometry)"
-! "$VORNIK_TEST_BIN_DIR/e2e/xshot" "$mx" "$my" 30 28 | grep -q FFC06F || fail "the check box is still shown"
+expect_pixel $((mx + 1)) $((my + mh / 2)) 947C7C "the menu's frame at the second opening"
+! area_has_colour "$mx" "$my" 30 28 FFC06F || fail "the check box is still shown"
 xdotool key e
 sleep 0.5
 printf 'on@switch' | xclip -selection clipboard
