@@ -1,7 +1,7 @@
 #include "collector/emaillist.h"
 
 #include "collector/collectionpass.h"
-#include "collector_testfolder.h"
+#include "tests/support/testfolder.h"
 #include "platform/collation.h"
 #include "platform/error.h"
 

@@ -3,7 +3,3 @@ target_link_libraries(menu_demo PRIVATE vornik_widgets vornik_warnings)
 set_target_properties(menu_demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)
 vornik_add_e2e(e2e_menu menu.sh)
 
-add_executable(menu_pixels ${CMAKE_CURRENT_LIST_DIR}/menu_pixels.cpp)
-target_link_libraries(menu_pixels PRIVATE X11::X11 vornik_warnings)
-set_target_properties(menu_pixels PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)
-add_dependencies(menu_demo menu_pixels)

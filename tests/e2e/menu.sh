@@ -23,11 +23,11 @@ note "menu window at $WX,$WY size ${WW}x$WH"
 
 # Screen pixels: frame, inner frame and background where the menu shows,
 # and neither where the region hides the outer pixel and the right strip.
-PIXELS=${VORNIK_TEST_BIN_DIR}/e2e/menu_pixels
+PIXELS=${VORNIK_TEST_BIN_DIR}/e2e/xshot
 sleep 0.3
 check_pixel() { # what x y expected-or-!forbidden
     local got
-    got=$("$PIXELS" "$2,$3") || fail "cannot read pixel $2,$3"
+    got=$("$PIXELS" "$2" "$3") || fail "cannot read pixel $2,$3"
     note "$1 at $2,$3: $got"
     if [[ $4 == !* ]]; then
         [[ $got != "${4#!}" ]] || fail "$1 shows the menu colour $got"
@@ -35,8 +35,8 @@ check_pixel() { # what x y expected-or-!forbidden
         [[ $got == "$4" ]] || fail "$1 is $got, expected $4"
     fi
 }
-FRAME="148 124 124"
-BACK="253 250 255"
+FRAME=947C7C # RGB(148, 124, 124)
+BACK=FDFAFF # RGB(253, 250, 255)
 MIDY=$((WY + WH / 2))
 check_pixel "left frame" $((WX + 1)) $MIDY "$FRAME"
 check_pixel "top frame" $((WX + 60)) $((WY + 1)) "$FRAME"

@@ -1,6 +1,6 @@
 #include "platform/files.h"
 
-#include "files_testfolder.h"
+#include "tests/support/testfolder.h"
 #include "platform/error.h"
 
 #include <gtest/gtest.h>

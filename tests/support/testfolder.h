@@ -16,7 +16,7 @@ class TestFolder {
 public:
     TestFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vornik-collector-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "vornik-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("cannot create a temporary folder");
         m_path = pattern;
