@@ -1,0 +1,254 @@
+// Per-move cost of the overlay: the full redraw against the incremental one,
+// each including the hand-over of the changed pixels to a window backing
+// store, at 1920x1080 and 3840x2160. With --capture (needs DISPLAY) it times
+// opening the tool window: screen capture to the first painted frame.
+#include "platform/screencapture.h"
+#include "screentools/overlay.h"
+#include "screentools/picturebox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+using namespace vornik;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Bitmap noiseCapture(int w, int h)
+{
+    Bitmap b(w, h, 32);
+    std::mt19937 rng(42);
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(b.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            row[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
+    }
+    return b;
+}
+
+// A pointer wandering a few pixels per event, then a drag that draws out a
+// large box and wobbles its corner, the way a user measures an area.
+std::vector<OverlayState> walk(int w, int h)
+{
+    std::vector<OverlayState> states;
+    std::mt19937 rng(7);
+    OverlayState s;
+    int x = w / 3;
+    int y = h / 3;
+    for (int i = 0; i < 300; ++i) {
+        x = std::clamp(x + int(rng() % 9) - 4, 0, w - 1);
+        y = std::clamp(y + int(rng() % 9) - 4, 0, h - 1);
+        s.mousex = x;
+        s.mousey = y;
+        states.push_back(s);
+    }
+    s.selx1 = x;
+    s.sely1 = y;
+    for (int i = 0; i < 300; ++i) {
+        const int tx = w * 7 / 8;
+        const int ty = h * 7 / 8;
+        x = std::clamp(x + (x < tx ? int(rng() % 12) : int(rng() % 9) - 4), 0, w - 1);
+        y = std::clamp(y + (y < ty ? int(rng() % 8) : int(rng() % 9) - 4), 0, h - 1);
+        s.mousex = s.selx2 = x;
+        s.mousey = s.sely2 = y;
+        states.push_back(s);
+    }
+    return states;
+}
+
+// What the picture box's paint does with a repaint: wrap the picture's memory
+// and draw the changed part into the window's backing store.
+void handOver(const Bitmap& picture, QImage& backingStore, const std::vector<PixelRect>& rects)
+{
+    const QImage image(picture.bits(), picture.width(), picture.height(), static_cast<qsizetype>(picture.stride()),
+                       QImage::Format_RGB32);
+    QPainter painter(&backingStore);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const PixelRect& r : rects)
+        painter.drawImage(QPoint(r.x1, r.y1), image, QRect(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1));
+}
+
+struct Stats {
+    double median;
+    double p95;
+};
+
+Stats stats(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)]};
+}
+
+struct Run {
+    std::vector<double> fullMs;
+    std::vector<double> incMs;
+    bool equal = true;
+};
+
+Run runWalk(const Bitmap& capture, const std::vector<OverlayState>& states)
+{
+    const int w = capture.width();
+    const int h = capture.height();
+    QImage backing(w, h, QImage::Format_RGB32);
+    backing.fill(Qt::black);
+    Bitmap fullPicture = capture;
+    Bitmap incPicture = capture;
+    TAgg2D fullAgg;
+    TAgg2D incAgg;
+    OverlayRenderer renderer;
+    renderer.reset(true);
+    const std::vector<PixelRect> whole{PixelRect{0, 0, w, h}};
+    Run run;
+    for (const OverlayState& s : states) {
+        const auto t0 = Clock::now();
+        drawFull(fullAgg, fullPicture, capture, s);
+        handOver(fullPicture, backing, whole);
+        const auto t1 = Clock::now();
+        const std::vector<PixelRect> rects = renderer.draw(incAgg, incPicture, capture, s);
+        handOver(incPicture, backing, rects);
+        const auto t2 = Clock::now();
+        run.fullMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        run.incMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        run.equal = run.equal && std::memcmp(fullPicture.bits(), incPicture.bits(), fullPicture.sizeInBytes()) == 0;
+    }
+    return run;
+}
+
+void printStats(const char* label, const std::vector<double>& full, const std::vector<double>& inc)
+{
+    const Stats f = stats(full);
+    const Stats i = stats(inc);
+    const std::size_t half = inc.size() / 2;
+    const Stats cross = stats(std::vector<double>(inc.begin(), inc.begin() + long(half)));
+    const Stats drag = stats(std::vector<double>(inc.begin() + long(half), inc.end()));
+    std::printf("  %s\n", label);
+    std::printf("    full redraw      median %7.3f ms   p95 %7.3f ms\n", f.median, f.p95);
+    std::printf("    incremental      median %7.3f ms   p95 %7.3f ms\n", i.median, i.p95);
+    std::printf("      crosshair moves median %7.3f ms   p95 %7.3f ms\n", cross.median, cross.p95);
+    std::printf("      selection drag  median %7.3f ms   p95 %7.3f ms\n", drag.median, drag.p95);
+    std::printf("    ratio full/incremental  median %6.1fx   p95 %6.1fx\n", f.median / i.median, f.p95 / i.p95);
+}
+
+// The same walk is run several times; besides the first run as measured, the
+// per-move minimum over the runs is shown, which takes out the moves where
+// the process was preempted on a busy machine.
+bool runSize(int w, int h, int runs)
+{
+    const Bitmap capture = noiseCapture(w, h);
+    const std::vector<OverlayState> states = walk(w, h);
+    std::printf("%dx%d, %zu moves (pointer wander, then a selection drag), %d runs\n", w, h, states.size(), runs);
+    Run best = runWalk(capture, states);
+    const Run first = best;
+    for (int r = 1; r < runs; ++r) {
+        const Run next = runWalk(capture, states);
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            best.fullMs[i] = std::min(best.fullMs[i], next.fullMs[i]);
+            best.incMs[i] = std::min(best.incMs[i], next.incMs[i]);
+        }
+        best.equal = best.equal && next.equal;
+    }
+    printStats("first run", first.fullMs, first.incMs);
+    printStats("per-move minimum over the runs", best.fullMs, best.incMs);
+    std::printf("  pictures after every move %s\n", best.equal ? "identical" : "DIFFER");
+    return best.equal;
+}
+
+class TimedPictureBox : public PictureBox {
+public:
+    using PictureBox::PictureBox;
+    bool painted = false;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        PictureBox::paintEvent(event);
+        painted = true;
+    }
+};
+
+int runCapture()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    std::vector<double> openMs;
+    std::vector<double> grabMs;
+    int capturedW = 0;
+    int capturedH = 0;
+    for (int round = 0; round < 10; ++round) {
+        TimedPictureBox box;
+        QElapsedTimer timer;
+        timer.start();
+        std::optional<Bitmap> shot = getscreenshot();
+        grabMs.push_back(timer.nsecsElapsed() / 1e6);
+        if (!shot) {
+            std::printf("capture failed\n");
+            return 1;
+        }
+        capturedW = shot->width();
+        capturedH = shot->height();
+        box.setPicture(*shot);
+        box.setGeometry(screen->geometry());
+        box.showFullScreen();
+        while (!box.painted)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QApplication::processEvents();
+        openMs.push_back(timer.nsecsElapsed() / 1e6);
+        if (round == 0) {
+            // Pointer moves on the real window: overlay drawing plus the
+            // synchronous repaint through the window system.
+            const Bitmap plain = *shot;
+            TAgg2D agg;
+            OverlayRenderer renderer;
+            renderer.reset(true);
+            std::vector<double> moveMs;
+            for (const OverlayState& s : walk(plain.width(), plain.height())) {
+                const auto t0 = Clock::now();
+                box.repaintRects(renderer.draw(agg, box.picture(), plain, s));
+                moveMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+            }
+            const Stats m = stats(moveMs);
+            std::printf("  pointer move with repaint on the window  median %7.3f ms   p95 %7.3f ms\n", m.median, m.p95);
+        }
+        box.hide();
+        QApplication::processEvents();
+    }
+    const Stats g = stats(grabMs);
+    const Stats o = stats(openMs);
+    std::printf("screen %dx%d logical, device pixel ratio %.2f, captured %dx%d\n", screen->geometry().width(),
+                screen->geometry().height(), screen->devicePixelRatio(), capturedW, capturedH);
+    std::printf("  capture only          median %7.2f ms   p95 %7.2f ms\n", g.median, g.p95);
+    std::printf("  capture to first frame median %7.2f ms   p95 %7.2f ms\n", o.median, o.p95);
+    std::printf("  each capture:");
+    for (double ms : grabMs)
+        std::printf(" %.1f", ms);
+    std::printf(" ms\n  each opening:");
+    for (double ms : openMs)
+        std::printf(" %.1f", ms);
+    std::printf(" ms\n");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool capture = argc > 1 && std::strcmp(argv[1], "--capture") == 0;
+    if (!capture && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (capture)
+        return runCapture();
+    bool ok = runSize(1920, 1080, 3);
+    ok = runSize(3840, 2160, 3) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,297 @@
+#include "screentools/overlay.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace vornik {
+namespace {
+
+using Shape = OverlayRenderer::Shape;
+using Frame = OverlayRenderer::Frame;
+
+enum Slot { CrossV, CrossH, RedV, RedH, BlueV, BlueH, SelBox };
+
+// How far from its geometric line a shape can change pixels: an outline of
+// width 1 at integer x covers columns x - 1 and x, the fill starts at x; one
+// more pixel on each side keeps the estimate safe.
+constexpr long long kReach = 2;
+
+struct WideRect {
+    long long x1, y1, x2, y2;
+};
+
+PixelRect clipped(const WideRect& r, int width, int height) {
+    PixelRect out;
+    out.x1 = static_cast<int>(std::clamp<long long>(r.x1, 0, width));
+    out.y1 = static_cast<int>(std::clamp<long long>(r.y1, 0, height));
+    out.x2 = static_cast<int>(std::clamp<long long>(r.x2, 0, width));
+    out.y2 = static_cast<int>(std::clamp<long long>(r.y2, 0, height));
+    return out;
+}
+
+struct BoxEdges {
+    long long left, top, right, bottom;
+};
+
+BoxEdges edgesOf(const Shape& s) {
+    return {std::min<long long>(s.a, s.c), std::min<long long>(s.b, s.d), std::max<long long>(s.a, s.c),
+            std::max<long long>(s.b, s.d)};
+}
+
+// Every pixel the shape can touch, clipped to the surface.
+PixelRect reachOf(const Shape& s, int width, int height) {
+    switch (s.kind) {
+    case Shape::VLine:
+        return clipped({s.a - kReach, 0, s.a + kReach, height}, width, height);
+    case Shape::HLine:
+        return clipped({0, s.a - kReach, width, s.a + kReach}, width, height);
+    case Shape::Box: {
+        const BoxEdges e = edgesOf(s);
+        return clipped({e.left - kReach, e.top - kReach, e.right + kReach, e.bottom + kReach}, width, height);
+    }
+    case Shape::None:
+        break;
+    }
+    return {};
+}
+
+bool intersects(const PixelRect& a, const PixelRect& b) {
+    return !a.empty() && !b.empty() && a.x1 < b.x2 && b.x1 < a.x2 && a.y1 < b.y2 && b.y1 < a.y2;
+}
+
+// The parts of a that are not in b, as up to four rectangles.
+void subtract(const PixelRect& a, const PixelRect& b, std::vector<PixelRect>& out) {
+    if (a.empty())
+        return;
+    if (!intersects(a, b)) {
+        out.push_back(a);
+        return;
+    }
+    if (a.y1 < b.y1)
+        out.push_back({a.x1, a.y1, a.x2, b.y1});
+    if (b.y2 < a.y2)
+        out.push_back({a.x1, b.y2, a.x2, a.y2});
+    const int midTop = std::max(a.y1, b.y1);
+    const int midBottom = std::min(a.y2, b.y2);
+    if (a.x1 < b.x1)
+        out.push_back({a.x1, midTop, b.x1, midBottom});
+    if (b.x2 < a.x2)
+        out.push_back({b.x2, midTop, a.x2, midBottom});
+}
+
+bool isSolidBox(const Shape& s) {
+    return s.kind == Shape::Box && s.a != s.c && s.b != s.d;
+}
+
+// A box with area changes pixels near its four sides; further inside every
+// pixel is darkened the same way (fill and the outline's zero-coverage run
+// inside its ring), further outside none is touched. So between two such
+// boxes only the side bands and the difference of the two cores can change.
+void boxChanges(const Shape& s, int width, int height, std::vector<PixelRect>& out) {
+    const BoxEdges e = edgesOf(s);
+    const WideRect bands[4] = {
+        {e.left - kReach, e.top - kReach, e.left + kReach, e.bottom + kReach},
+        {e.right - kReach, e.top - kReach, e.right + kReach, e.bottom + kReach},
+        {e.left - kReach, e.top - kReach, e.right + kReach, e.top + kReach},
+        {e.left - kReach, e.bottom - kReach, e.right + kReach, e.bottom + kReach},
+    };
+    for (const WideRect& band : bands)
+        out.push_back(clipped(band, width, height));
+}
+
+PixelRect coreOf(const Shape& s, int width, int height) {
+    const BoxEdges e = edgesOf(s);
+    return clipped({e.left + kReach, e.top + kReach, e.right - kReach, e.bottom - kReach}, width, height);
+}
+
+template <class Filter>
+void drawShapes(TAgg2D& agg, const Bitmap& screenshot, const OverlayState& s, Filter&& wanted) {
+    const double w = screenshot.width();
+    const double h = screenshot.height();
+    if (s.selx1 == -1) {
+        agg.AntiAliasGamma(0.0);
+        agg.LineWidth(1.0);
+        agg.LineColor(0, 255, 0, 120);
+        agg.NoFill();
+        if (wanted(CrossV))
+            agg.Line(s.mousex, 0, s.mousex, h);
+        if (wanted(CrossH))
+            agg.Line(0, s.mousey, w, s.mousey);
+        return;
+    }
+    agg.AntiAliasGamma(0.0);
+    agg.LineWidth(1.0);
+    agg.LineColor(255, 0, 0, 120);
+    agg.NoFill();
+    if (wanted(RedV))
+        agg.Line(s.selx1, 0, s.selx1, h);
+    if (wanted(RedH))
+        agg.Line(0, s.sely1, w, s.sely1);
+    agg.LineColor(0, 0, 255, 120);
+    if (wanted(BlueV))
+        agg.Line(s.selx2, 0, s.selx2, h);
+    if (wanted(BlueH))
+        agg.Line(0, s.sely2, w, s.sely2);
+    agg.LineColor(0, 0, 0, 150);
+    agg.FillColor(255, 255, 255, 10);
+    if (wanted(SelBox))
+        agg.Rectangle(s.selx1, s.sely1, s.selx2, s.sely2);
+}
+
+} // namespace
+
+bool drawFull(TAgg2D& agg, Bitmap& picture, const Bitmap& screenshot, const OverlayState& state) {
+    if (!agg.Attach(&picture, false))
+        return false;
+    agg.ClearAll(255, 255, 255, 255);
+    agg.CopyImage(&screenshot, 0.0, 0.0);
+    drawShapes(agg, screenshot, state, [](int) { return true; });
+    return true;
+}
+
+OverlayRenderer::Frame OverlayRenderer::frameFor(const OverlayState& s) {
+    Frame f{};
+    if (s.selx1 == -1) {
+        f[CrossV] = {Shape::VLine, s.mousex};
+        f[CrossH] = {Shape::HLine, s.mousey};
+        return f;
+    }
+    f[RedV] = {Shape::VLine, s.selx1};
+    f[RedH] = {Shape::HLine, s.sely1};
+    f[BlueV] = {Shape::VLine, s.selx2};
+    f[BlueH] = {Shape::HLine, s.sely2};
+    f[SelBox] = {Shape::Box, s.selx1, s.sely1, s.selx2, s.sely2};
+    return f;
+}
+
+std::vector<PixelRect> OverlayRenderer::changedPixels(const Frame& before, const Frame& after, int width,
+                                                      int height) {
+    std::vector<PixelRect> out;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const Shape& was = before[i];
+        const Shape& now = after[i];
+        if (was == now)
+            continue;
+        if (isSolidBox(was) && isSolidBox(now)) {
+            boxChanges(was, width, height, out);
+            boxChanges(now, width, height, out);
+            const PixelRect coreWas = coreOf(was, width, height);
+            const PixelRect coreNow = coreOf(now, width, height);
+            subtract(coreWas, coreNow, out);
+            subtract(coreNow, coreWas, out);
+            continue;
+        }
+        out.push_back(reachOf(was, width, height));
+        out.push_back(reachOf(now, width, height));
+    }
+    return out;
+}
+
+std::vector<PixelRect> OverlayRenderer::disjointUnion(const std::vector<PixelRect>& rects, int width,
+                                                      int height) {
+    std::vector<PixelRect> input;
+    std::vector<int> ys;
+    for (PixelRect r : rects) {
+        r = clipped({r.x1, r.y1, r.x2, r.y2}, width, height);
+        if (r.empty())
+            continue;
+        input.push_back(r);
+        ys.push_back(r.y1);
+        ys.push_back(r.y2);
+    }
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+
+    // Sweep horizontal bands between consecutive edges; within a band the
+    // union is a set of column runs. Runs that continue unchanged from the
+    // band above are extended instead of starting new rectangles.
+    std::vector<PixelRect> out;
+    std::vector<PixelRect> open;
+    std::vector<std::pair<int, int>> runs;
+    for (std::size_t k = 0; k + 1 < ys.size(); ++k) {
+        const int top = ys[k];
+        const int bottom = ys[k + 1];
+        runs.clear();
+        for (const PixelRect& r : input) {
+            if (r.y1 <= top && r.y2 >= bottom)
+                runs.emplace_back(r.x1, r.x2);
+        }
+        std::sort(runs.begin(), runs.end());
+        std::vector<std::pair<int, int>> merged;
+        for (const auto& run : runs) {
+            if (!merged.empty() && run.first <= merged.back().second)
+                merged.back().second = std::max(merged.back().second, run.second);
+            else
+                merged.push_back(run);
+        }
+        bool same = merged.size() == open.size();
+        for (std::size_t i = 0; same && i < merged.size(); ++i)
+            same = open[i].x1 == merged[i].first && open[i].x2 == merged[i].second && open[i].y2 == top;
+        if (same) {
+            for (PixelRect& r : open)
+                r.y2 = bottom;
+            continue;
+        }
+        out.insert(out.end(), open.begin(), open.end());
+        open.clear();
+        for (const auto& run : merged)
+            open.push_back({run.first, top, run.second, bottom});
+    }
+    out.insert(out.end(), open.begin(), open.end());
+    return out;
+}
+
+void OverlayRenderer::reset(bool pictureIsPlainCapture) {
+    m_valid = pictureIsPlainCapture;
+    m_plainCapture = pictureIsPlainCapture;
+    m_previous = Frame{};
+    m_pictureBits = nullptr;
+    m_screenshotBits = nullptr;
+}
+
+std::vector<PixelRect> OverlayRenderer::draw(TAgg2D& agg, Bitmap& picture, const Bitmap& screenshot,
+                                             const OverlayState& state) {
+    const Frame frame = frameFor(state);
+    const int w = screenshot.width();
+    const int h = screenshot.height();
+    // Restoring strips needs a capture that covers the picture exactly; any
+    // other combination is drawn in full, as drawFull would.
+    const bool sameSurfaces =
+        m_plainCapture || (m_pictureBits == picture.bits() && m_screenshotBits == screenshot.bits() &&
+                           m_width == w && m_height == h);
+    const bool canRestore = screenshot.bitsPerPixel() == 32 && !screenshot.empty() && picture.width() == w &&
+                            picture.height() == h;
+
+    if (!agg.Attach(&picture, false)) {
+        m_valid = false;
+        return {};
+    }
+    m_plainCapture = false;
+    m_pictureBits = picture.bits();
+    m_screenshotBits = screenshot.bits();
+    m_width = w;
+    m_height = h;
+
+    if (!m_valid || !sameSurfaces || !canRestore) {
+        drawFull(agg, picture, screenshot, state);
+        m_valid = canRestore;
+        m_previous = frame;
+        return {PixelRect{0, 0, picture.width(), picture.height()}};
+    }
+
+    const std::vector<PixelRect> dirty = disjointUnion(changedPixels(m_previous, frame, w, h), w, h);
+    m_previous = frame;
+    if (dirty.empty())
+        return {};
+
+    agg.ClipBoxes(dirty);
+    agg.CopyImage(&screenshot, 0.0, 0.0);
+    drawShapes(agg, screenshot, state, [&](int slot) {
+        const PixelRect reach = reachOf(frame[static_cast<std::size_t>(slot)], w, h);
+        return std::any_of(dirty.begin(), dirty.end(),
+                           [&](const PixelRect& r) { return intersects(r, reach); });
+    });
+    return dirty;
+}
+
+} // namespace vornik

@@ -1,0 +1,166 @@
+#include "screentools/picturebox.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+
+#include <cmath>
+#include <cstring>
+
+namespace vornik {
+namespace {
+
+// Wraps the bitmap's memory without copying. The image is built over writable
+// memory on purpose: over read-only memory, setting its device pixel ratio
+// detaches it, which would copy the whole picture on every paint of a scaled
+// screen. Bottom-up bitmaps cannot be described to QImage, so the requested
+// rows are copied the right way up.
+QImage wrap(Bitmap& bitmap, const QRect& devicePart)
+{
+    const QImage::Format format = bitmap.bitsPerPixel() == 32 ? QImage::Format_RGB32 : QImage::Format_BGR888;
+    if (!bitmap.bottomUp())
+        return QImage(bitmap.bits(), bitmap.width(), bitmap.height(), static_cast<qsizetype>(bitmap.stride()), format);
+    QImage copy(bitmap.width(), bitmap.height(), format);
+    const qsizetype rowBytes = static_cast<qsizetype>(bitmap.width()) * (bitmap.bitsPerPixel() / 8);
+    for (int y = std::max(0, devicePart.top()); y <= std::min(bitmap.height() - 1, devicePart.bottom()); ++y)
+        std::memcpy(copy.scanLine(y), bitmap.scanLine(y), static_cast<std::size_t>(rowBytes));
+    return copy;
+}
+
+bool drawable(const Bitmap& bitmap)
+{
+    return !bitmap.empty() && (bitmap.bitsPerPixel() == 32 || bitmap.bitsPerPixel() == 24);
+}
+
+} // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
+{
+    setMouseTracking(true);
+    // Every paint covers the whole exposed area itself.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureBox::setPicture(Bitmap picture)
+{
+    m_picture = std::move(picture);
+    update();
+}
+
+void PictureBox::clearPicture()
+{
+    m_picture = Bitmap();
+    update();
+}
+
+QRect PictureBox::logicalRect(const PixelRect& r) const
+{
+    const double dpr = devicePixelRatioF();
+    const int x1 = static_cast<int>(std::floor(r.x1 / dpr));
+    const int y1 = static_cast<int>(std::floor(r.y1 / dpr));
+    const int x2 = static_cast<int>(std::ceil(r.x2 / dpr));
+    const int y2 = static_cast<int>(std::ceil(r.y2 / dpr));
+    return QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
+}
+
+QPoint PictureBox::devicePixelAt(QPointF logicalPosition) const
+{
+    const double dpr = devicePixelRatioF();
+    return QPoint(static_cast<int>(std::floor(logicalPosition.x() * dpr)),
+                  static_cast<int>(std::floor(logicalPosition.y() * dpr)));
+}
+
+void PictureBox::repaintRects(const std::vector<PixelRect>& rects)
+{
+    QRegion region;
+    for (const PixelRect& r : rects) {
+        if (!r.empty())
+            region += logicalRect(r);
+    }
+    if (!region.isEmpty())
+        repaint(region);
+}
+
+void PictureBox::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const double dpr = devicePixelRatioF();
+    const QRect exposed = event->rect();
+    QRect pictureArea;
+    if (drawable(m_picture)) {
+        // The part of the bitmap under the exposed area, in bitmap pixels,
+        // drawn 1:1 onto device pixels: the image carries the same device
+        // pixel ratio as the widget, so Qt does not scale it.
+        const QRect devicePart = QRect(QPoint(static_cast<int>(std::floor(exposed.left() * dpr)),
+                                              static_cast<int>(std::floor(exposed.top() * dpr))),
+                                       QPoint(static_cast<int>(std::ceil((exposed.right() + 1) * dpr)) - 1,
+                                              static_cast<int>(std::ceil((exposed.bottom() + 1) * dpr)) - 1))
+                                     .intersected(QRect(0, 0, m_picture.width(), m_picture.height()));
+        if (!devicePart.isEmpty()) {
+            QImage image = wrap(m_picture, devicePart);
+            image.setDevicePixelRatio(dpr);
+            const QRectF target(devicePart.left() / dpr, devicePart.top() / dpr, devicePart.width() / dpr,
+                                devicePart.height() / dpr);
+            painter.drawImage(target, image, QRectF(devicePart));
+        }
+        pictureArea = QRect(QPoint(0, 0), QSize(static_cast<int>(std::ceil(m_picture.width() / dpr)),
+                                                static_cast<int>(std::ceil(m_picture.height() / dpr))));
+    }
+    // Whatever the picture leaves uncovered shows the window's background.
+    QRegion rest = QRegion(exposed).subtracted(QRegion(pictureArea));
+    for (const QRect& r : rest)
+        painter.fillRect(r, palette().window());
+}
+
+bool PictureBox::pointerOverPicture(QPointF logicalPosition) const
+{
+    const QPoint local = logicalPosition.toPoint();
+    if (!rect().contains(local))
+        return false;
+    QWidget* top = QApplication::widgetAt(mapToGlobal(local));
+    if (top == nullptr) {
+        // Without a window system answer (offscreen), fall back to what
+        // stacks over us inside our own window.
+        top = window()->childAt(mapTo(window(), local));
+        if (top == nullptr)
+            return window() == this;
+    }
+    return top == this || isAncestorOf(top);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint p = devicePixelAt(event->position());
+    if (onMouseDown)
+        onMouseDown(event->button(), event->modifiers(), p.x(), p.y());
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event)
+{
+    // WORKAROUND: Qt grabs the mouse implicitly for the widget under any
+    // pressed button, so moves keep arriving here during a right- or
+    // middle-button drag even with the pointer over the info panel or outside
+    // the window. Only a left-button press captures the pointer for the
+    // picture; with only other buttons held, moves count only while the
+    // pointer is really over the picture.
+    if (!(event->buttons() & Qt::LeftButton) && event->buttons() != Qt::NoButton &&
+        !pointerOverPicture(event->position()))
+        return;
+    const QPoint p = devicePixelAt(event->position());
+    if (onMouseMove)
+        onMouseMove(event->modifiers(), p.x(), p.y());
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    // A release is always reported, also after a right- or middle-button drag
+    // that ended off the picture, so that a drag never outlives its button.
+    const QPoint p = devicePixelAt(event->position());
+    if (onMouseUp)
+        onMouseUp(event->button(), event->modifiers(), p.x(), p.y());
+}
+
+} // namespace vornik

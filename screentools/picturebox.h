@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/bitmap.h"
+#include "screentools/agg2d.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+namespace vornik {
+
+// The picture box `Image1`: shows its own bitmap at natural size from the
+// top-left corner, one bitmap pixel per device pixel whatever the screen's
+// device pixel ratio, never stretched or centred. Mouse positions are
+// reported in bitmap pixels, so that they match the captured screen.
+class PictureBox : public QWidget {
+    Q_OBJECT
+  public:
+    explicit PictureBox(QWidget* parent = nullptr);
+
+    // The box owns its picture; the drawing code writes into picture() and
+    // then asks for a repaint of what it changed.
+    Bitmap& picture() { return m_picture; }
+    const Bitmap& picture() const { return m_picture; }
+    void setPicture(Bitmap picture);
+    void clearPicture();
+
+    // Repaints the given picture rectangles (in bitmap pixels) at once, before
+    // returning, as the overlay needs after every pointer move.
+    void repaintRects(const std::vector<PixelRect>& rects);
+
+    // The widget rectangle, in its own logical coordinates, that holds the
+    // given bitmap pixels, rounded outward.
+    QRect logicalRect(const PixelRect& r) const;
+    // A widget position mapped to the bitmap pixel under it.
+    QPoint devicePixelAt(QPointF logicalPosition) const;
+
+    std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int, int)> onMouseDown;
+    std::function<void(Qt::KeyboardModifiers, int, int)> onMouseMove;
+    std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int, int)> onMouseUp;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool pointerOverPicture(QPointF logicalPosition) const;
+
+    Bitmap m_picture;
+};
+
+} // namespace vornik
