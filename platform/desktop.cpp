@@ -1,11 +1,16 @@
 #include "platform/desktop.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QString>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -75,6 +80,24 @@ bool lockFolderForThisProcess(const std::string& folder)
         return false;
     }
     return true;
+}
+
+std::optional<std::pair<int, int>> pointerInDevicePixels()
+{
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return std::nullopt;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!screen)
+        return std::nullopt;
+    xcb_query_pointer_reply_t* reply =
+        xcb_query_pointer_reply(connection, xcb_query_pointer(connection, screen->root), nullptr);
+    if (!reply)
+        return std::nullopt;
+    const std::pair<int, int> position{reply->root_x, reply->root_y};
+    std::free(reply);
+    return position;
 }
 
 void coverPrimaryScreen(QWidget* window)

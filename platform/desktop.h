@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 
 class QWidget;
 
@@ -26,6 +28,10 @@ void informationBox(const std::string& caption, const std::string& text);
 // that a second copy of the program started from the same folder can tell.
 // Returns false when another process holds it.
 bool lockFolderForThisProcess(const std::string& folder);
+
+// The pointer's position on the screen in device pixels, straight from the
+// window system; nothing where the platform cannot tell.
+std::optional<std::pair<int, int>> pointerInDevicePixels();
 
 // Puts a window on the primary screen covering all of it, without frame.
 void coverPrimaryScreen(QWidget* window);

@@ -1,5 +1,7 @@
 #include "screentools/picturebox.h"
 
+#include "platform/desktop.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -73,6 +75,29 @@ QPoint PictureBox::devicePixelAt(QPointF logicalPosition) const
                   static_cast<int>(std::floor(logicalPosition.y() * dpr)));
 }
 
+QPoint PictureBox::eventDevicePixel(const QMouseEvent* event) const
+{
+    const QPoint fromEvent = devicePixelAt(event->position());
+    const double dpr = devicePixelRatioF();
+    if (dpr == 1.0)
+        return fromEvent;
+    // WORKAROUND: on a scaled screen Qt's X11 backend rounds pointer positions
+    // to whole logical pixels before scaling them, so every other device pixel
+    // cannot be reached through the event. The window system's own pointer
+    // position is exact; it is used while it agrees with the event to within
+    // the rounding, and the event's position otherwise.
+    const auto native = pointerInDevicePixels();
+    if (!native)
+        return fromEvent;
+    const QPoint origin = mapToGlobal(QPoint(0, 0));
+    const QPoint exact(native->first - static_cast<int>(std::lround(origin.x() * dpr)),
+                       native->second - static_cast<int>(std::lround(origin.y() * dpr)));
+    const int tolerance = static_cast<int>(std::ceil(dpr));
+    if (std::abs(exact.x() - fromEvent.x()) <= tolerance && std::abs(exact.y() - fromEvent.y()) <= tolerance)
+        return exact;
+    return fromEvent;
+}
+
 void PictureBox::repaintRects(const std::vector<PixelRect>& rects)
 {
     QRegion region;
@@ -133,7 +158,7 @@ bool PictureBox::pointerOverPicture(QPointF logicalPosition) const
 
 void PictureBox::mousePressEvent(QMouseEvent* event)
 {
-    const QPoint p = devicePixelAt(event->position());
+    const QPoint p = eventDevicePixel(event);
     if (onMouseDown)
         onMouseDown(event->button(), event->modifiers(), p.x(), p.y());
 }
@@ -149,7 +174,7 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton) && event->buttons() != Qt::NoButton &&
         !pointerOverPicture(event->position()))
         return;
-    const QPoint p = devicePixelAt(event->position());
+    const QPoint p = eventDevicePixel(event);
     if (onMouseMove)
         onMouseMove(event->modifiers(), p.x(), p.y());
 }
@@ -158,7 +183,7 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
     // A release is always reported, also after a right- or middle-button drag
     // that ended off the picture, so that a drag never outlives its button.
-    const QPoint p = devicePixelAt(event->position());
+    const QPoint p = eventDevicePixel(event);
     if (onMouseUp)
         onMouseUp(event->button(), event->modifiers(), p.x(), p.y());
 }

