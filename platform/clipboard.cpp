@@ -178,10 +178,18 @@ Clipboard::Clipboard(QObject* parent) : QObject(parent)
 {
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         m_reader = std::make_unique<X11Reader>();
-    connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard)
-            emit changed();
-    });
+    // Qt announces a change from inside its handling of the X event, outside
+    // any event delivery of the application object. Queued, the notice
+    // arrives as an event of its own, so that a failure in the collection
+    // pass reaches the application's exception display instead of ending the
+    // program.
+    connect(
+        QGuiApplication::clipboard(), &QClipboard::changed, this,
+        [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                emit changed();
+        },
+        Qt::QueuedConnection);
 }
 
 Clipboard::~Clipboard() = default;

@@ -6,3 +6,7 @@ vornik_add_e2e(e2e_collector collector.sh)
 add_executable(xshot xshot.cpp)
 target_link_libraries(xshot PRIVATE X11::X11)
 set_target_properties(xshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)
+
+add_executable(mute_owner mute_owner.cpp)
+target_link_libraries(mute_owner PRIVATE X11::X11)
+set_target_properties(mute_owner PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)

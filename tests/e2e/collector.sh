@@ -51,6 +51,21 @@ sleep 1.5
 copy 'after@secret'
 expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\nafter@secret\r\n' "a copy marked secret is not collected"
 
+# A clipboard owner that never answers: the pass reports "Cannot open
+# clipboard." within the timeout, the program stays responsive, and the next
+# change is collected.
+"$VORNIK_TEST_BIN_DIR/e2e/mute_owner" &
+MUTE_PID=$!
+E2E_PIDS+=($MUTE_PID)
+error_box() { xdotool search --onlyvisible --name '^Vornik Tools$' >/dev/null 2>&1; }
+wait_for 6 error_box || fail "no message when the clipboard owner does not answer"
+box=$(xdotool search --onlyvisible --name '^Vornik Tools$' | head -n 1)
+kill "$MUTE_PID"
+xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+wait_for 5 not error_box || fail "the message box did not close"
+copy 'after@hang'
+expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\nafter@secret\r\nafter@hang\r\n' "a hung clipboard owner is reported and collection goes on"
+
 # A second copy started from the same folder leaves at once.
 timeout 10 "$APP_BIN" >"$E2E_TMP/second.log" 2>&1 || fail "the second instance failed or hung"
 app_running || fail "the first instance ended"
