@@ -4,3 +4,5 @@ vornik_add_e2e(e2e_export export.sh)
 # The same on a screen scaled by two: captured pixels stay device pixels.
 vornik_add_e2e(e2e_screentools_scaled screentools.sh)
 set_property(TEST e2e_screentools_scaled APPEND PROPERTY ENVIRONMENT QT_SCALE_FACTOR=2)
+vornik_add_e2e(e2e_nofocus startup.sh)
+vornik_add_e2e(e2e_nowm startup.sh nowm)

@@ -33,8 +33,9 @@ wait_for() {
     done
 }
 
-# start_desktop [WIDTHxHEIGHT] [tray]: Xvfb on a free display, openbox,
-# and trayer when the second argument is "tray".
+# start_desktop [WIDTHxHEIGHT] [tray|nowm|nofocus]: Xvfb on a free display,
+# openbox (left out with "nowm", never focusing new windows with "nofocus"),
+# and trayer with "tray".
 start_desktop() {
     local geometry=${1:-1280x800}
     local fifo="$E2E_TMP/displayfd"
@@ -45,9 +46,19 @@ start_desktop() {
     read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
     export DISPLAY=":$number"
     wait_for 10 xdpyinfo || fail "X server $DISPLAY not answering"
-    openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
-    E2E_PIDS+=($!)
-    wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || fail "openbox did not start"
+    local config=()
+    if [[ ${2:-} == nofocus ]]; then
+        # A window manager that never gives new windows the focus.
+        printf '%s\n' '<?xml version="1.0"?>' \
+            '<openbox_config xmlns="http://openbox.org/3.4/rc"><focus><focusNew>no</focusNew></focus></openbox_config>' \
+            >"$E2E_TMP/rc.xml"
+        config=(--config-file "$E2E_TMP/rc.xml")
+    fi
+    if [[ ${2:-} != nowm ]]; then
+        openbox --sm-disable "${config[@]}" >"$E2E_TMP/openbox.log" 2>&1 &
+        E2E_PIDS+=($!)
+        wait_for 10 bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || fail "openbox did not start"
+    fi
     if [[ ${2:-} == tray ]]; then start_tray; fi
 }
 
