@@ -35,6 +35,7 @@ TLabeledEdit::TLabeledEdit(QWidget* parent) : QLineEdit(parent), m_label(new QLa
     m_label->setIndent(0);
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label->setAutoFillBackground(true);
+    m_labelObject = m_label.data();
     m_label->installEventFilter(this);
     placeLabel();
 }
@@ -75,7 +76,10 @@ void TLabeledEdit::paintEvent(QPaintEvent* event) {
 bool TLabeledEdit::eventFilter(QObject* watched, QEvent* event) {
     // The label takes its font from the parent; when that changes, its size
     // and so its place above the box change with it.
-    if (watched == m_label && event->type() == QEvent::FontChange)
+    // The test compares plain object addresses: while the label is being
+    // destroyed it is no longer a QLabel, and going through the guarded
+    // pointer would cast it to one.
+    if (event->type() == QEvent::FontChange && watched == m_labelObject)
         placeLabel();
     return QLineEdit::eventFilter(watched, event);
 }

@@ -40,6 +40,7 @@ class TLabeledEdit : public QLineEdit {
     void placeLabel();
 
     QPointer<QLabel> m_label;
+    const QObject* m_labelObject = nullptr;
 };
 
 } // namespace vornik
