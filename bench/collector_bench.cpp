@@ -21,6 +21,9 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -96,14 +99,49 @@ std::string makeText(std::mt19937& random, std::size_t size, int addresses)
     return text;
 }
 
+// The references for the address file: what reading and sorting the same
+// lines with the standard library costs, and what the least crash-safe
+// rewrite of the same bytes costs (write, flush to disk, rename, flush the
+// folder), so that the ratios show the cost of the list's own work.
+std::vector<std::string> readAndSortLines(const std::string& path)
+{
+    std::string content(std::filesystem::file_size(path), '\0');
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr || std::fread(content.data(), 1, content.size(), file) != content.size())
+        std::abort();
+    std::fclose(file);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = content.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.emplace_back(content, start, end - start);
+    std::sort(lines.begin(), lines.end(),
+              [](const std::string& a, const std::string& b) { return std::strcoll(a.c_str(), b.c_str()) < 0; });
+    return lines;
+}
+
+void writeReplacing(const std::string& folder, const std::string& path, const std::string& content)
+{
+    const std::string temporary = path + ".tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()) ||
+        ::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0)
+        std::abort();
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ::fsync(folderFd);
+    ::close(folderFd);
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    // With --machine the results come as "name value" lines (times in
+    // milliseconds) for bench/run-table.sh instead of the report for people.
+    const bool machine = argc > 1 && std::strcmp(argv[1], "--machine") == 0;
     // The program follows the user's locale (the application object sets it
     // from the environment); so does the benchmark.
     std::setlocale(LC_ALL, "");
-    std::printf("locale: %s\n", std::setlocale(LC_COLLATE, nullptr));
+    std::printf(machine ? "locale %s\n" : "locale: %s\n", std::setlocale(LC_COLLATE, nullptr));
 
     std::mt19937 random(1);
     const std::string text = makeText(random, 1 << 20, 10000);
@@ -133,12 +171,18 @@ int main()
     const double bigMs = bigPass.median();
     const double scanMs = scan.median();
 
-    std::printf("pass over %zu bytes with %zu \"@\":\n", text.size(), ats);
-    std::printf("  empty list:          %8.3f ms  (%d added)\n", emptyMs, addedEmpty);
-    std::printf("  100,000-entry list:  %8.3f ms  (%d added)\n", bigMs, addedBig);
-    std::printf("  ratio big/empty:     %8.2f  (must stay under 2)\n", bigMs / emptyMs);
-    std::printf("  memchr scan:         %8.3f ms\n", scanMs);
-    std::printf("  ratio pass/memchr:   %8.1f\n", emptyMs / scanMs);
+    if (machine) {
+        std::printf("text_bytes %zu\nat_signs %zu\npass_empty_ms %.4f\npass_big_ms %.4f\nmemchr_ms %.4f\n",
+                    text.size(), ats, emptyMs, bigMs, scanMs);
+        std::printf("added_empty %d\nadded_big %d\n", addedEmpty, addedBig);
+    } else {
+        std::printf("pass over %zu bytes with %zu \"@\":\n", text.size(), ats);
+        std::printf("  empty list:          %8.3f ms  (%d added)\n", emptyMs, addedEmpty);
+        std::printf("  100,000-entry list:  %8.3f ms  (%d added)\n", bigMs, addedBig);
+        std::printf("  ratio big/empty:     %8.2f  (must stay under 2)\n", bigMs / emptyMs);
+        std::printf("  memchr scan:         %8.3f ms\n", scanMs);
+        std::printf("  ratio pass/memchr:   %8.1f\n", emptyMs / scanMs);
+    }
 
     std::string pattern = (std::filesystem::temp_directory_path() / "vornik-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -152,12 +196,35 @@ int main()
     vornik::EmailList loaded;
     Measured loadSort{[&] { loaded = vornik::EmailList(); }, [&] { vornik::loadAddressStore(loaded, path); }, {}};
     Measured save{nullptr, [&] { loaded.SaveToFile(path); }, {}};
-    measureInterleaved(5, {&loadSort, &save});
+    std::vector<Measured*> fileMeasures{&loadSort, &save};
+    // The references run only for the machine-readable report.
+    std::string fileBytes;
+    std::size_t referenceLines = 0;
+    const std::string referencePath = pattern + "/reference.txt";
+    Measured referenceLoad{nullptr, [&] { referenceLines = readAndSortLines(path).size(); }, {}};
+    Measured referenceSave{nullptr, [&] { writeReplacing(pattern, referencePath, fileBytes); }, {}};
+    if (machine) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        fileBytes.resize(fileSize);
+        if (file == nullptr || std::fread(fileBytes.data(), 1, fileBytes.size(), file) != fileBytes.size())
+            return 1;
+        std::fclose(file);
+        fileMeasures.push_back(&referenceLoad);
+        fileMeasures.push_back(&referenceSave);
+    }
+    measureInterleaved(5, fileMeasures);
     const double loadSortMs = loadSort.median();
     const double saveMs = save.median();
-    std::printf("address file of %d entries (%ju bytes):\n", loaded.Count(), static_cast<uintmax_t>(fileSize));
-    std::printf("  load + sort:         %8.3f ms\n", loadSortMs);
-    std::printf("  save:                %8.3f ms\n", saveMs);
+    if (machine) {
+        std::printf("file_entries %d\nfile_bytes %ju\nload_sort_ms %.4f\nsave_ms %.4f\n", loaded.Count(),
+                    static_cast<uintmax_t>(fileSize), loadSortMs, saveMs);
+        std::printf("reference_lines %zu\nreference_load_sort_ms %.4f\nreference_save_ms %.4f\n", referenceLines,
+                    referenceLoad.median(), referenceSave.median());
+    } else {
+        std::printf("address file of %d entries (%ju bytes):\n", loaded.Count(), static_cast<uintmax_t>(fileSize));
+        std::printf("  load + sort:         %8.3f ms\n", loadSortMs);
+        std::printf("  save:                %8.3f ms\n", saveMs);
+    }
 
     std::filesystem::remove_all(pattern);
     return 0;

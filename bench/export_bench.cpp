@@ -9,9 +9,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -142,8 +144,11 @@ std::vector<std::uint8_t> readBytes(const std::string& path)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    // With --machine the results come as "name value" lines (times in
+    // milliseconds) for bench/run-table.sh instead of the report for people.
+    const bool machine = argc > 1 && std::strcmp(argv[1], "--machine") == 0;
     const fs::path folder = fs::temp_directory_path() / ("vornik-bench-export-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     const std::string bigPpm = (folder / "screen.ppm").string();
@@ -172,6 +177,16 @@ int main()
     const Cost oursCost = fastest(ours), stepsCost = fastest(steps), cjpegCost = fastest(cjpeg),
                startupCost = fastest(startup);
     const Cost cjpegWork{cjpegCost.wall - startupCost.wall, cjpegCost.cpu - startupCost.cpu};
+    if (machine) {
+        std::printf("size %dx%d\nrounds %d\nencoded_bytes %zu\nidentical_to_cjpeg %d\n", kWidth, kHeight, kRounds,
+                    encoded.size(), sameBytes ? 1 : 0);
+        const std::pair<const char*, Cost> costs[] = {
+            {"ours", oursCost}, {"steps", stepsCost}, {"cjpeg", cjpegCost}, {"cjpeg_startup", startupCost},
+            {"cjpeg_work", cjpegWork}};
+        for (const auto& [name, cost] : costs)
+            std::printf("%s_cpu_ms %.4f\n%s_wall_ms %.4f\n", name, cost.cpu * 1e3, name, cost.wall * 1e3);
+        return 0;
+    }
     std::printf("JPEG export of a %dx%d area, quality 90 baseline, float DCT, 2x2/1x1/1x1\n", kWidth, kHeight);
     std::printf("fastest of %d interleaved rounds; processor time is user + system\n\n", kRounds);
     std::printf("                                                 processor      wall\n");

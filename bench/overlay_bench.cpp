@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -24,6 +25,10 @@ using namespace vornik;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// With --machine the results come as "name value" lines (times in
+// milliseconds) for bench/run-table.sh instead of the report for people.
+bool machine = false;
 
 Bitmap noiseCapture(int w, int h)
 {
@@ -147,7 +152,8 @@ bool runSize(int w, int h, int runs)
 {
     const Bitmap capture = noiseCapture(w, h);
     const std::vector<OverlayState> states = walk(w, h);
-    std::printf("%dx%d, %zu moves (pointer wander, then a selection drag), %d runs\n", w, h, states.size(), runs);
+    if (!machine)
+        std::printf("%dx%d, %zu moves (pointer wander, then a selection drag), %d runs\n", w, h, states.size(), runs);
     Run best = runWalk(capture, states);
     const Run first = best;
     for (int r = 1; r < runs; ++r) {
@@ -157,6 +163,19 @@ bool runSize(int w, int h, int runs)
             best.incMs[i] = std::min(best.incMs[i], next.incMs[i]);
         }
         best.equal = best.equal && next.equal;
+    }
+    if (machine) {
+        const Stats f = stats(best.fullMs);
+        const Stats i = stats(best.incMs);
+        const Stats f1 = stats(first.fullMs);
+        const Stats i1 = stats(first.incMs);
+        std::printf("moves_%dx%d %zu\nruns_%dx%d %d\n", w, h, states.size(), w, h, runs);
+        std::printf("full_median_%dx%d %.4f\nfull_p95_%dx%d %.4f\n", w, h, f.median, w, h, f.p95);
+        std::printf("inc_median_%dx%d %.4f\ninc_p95_%dx%d %.4f\n", w, h, i.median, w, h, i.p95);
+        std::printf("first_full_median_%dx%d %.4f\nfirst_full_p95_%dx%d %.4f\n", w, h, f1.median, w, h, f1.p95);
+        std::printf("first_inc_median_%dx%d %.4f\nfirst_inc_p95_%dx%d %.4f\n", w, h, i1.median, w, h, i1.p95);
+        std::printf("identical_%dx%d %d\n", w, h, best.equal ? 1 : 0);
+        return best.equal;
     }
     printStats("first run", first.fullMs, first.incMs);
     printStats("per-move minimum over the runs", best.fullMs, best.incMs);
@@ -217,13 +236,23 @@ int runCapture()
                 moveMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             }
             const Stats m = stats(moveMs);
-            std::printf("  pointer move with repaint on the window  median %7.3f ms   p95 %7.3f ms\n", m.median, m.p95);
+            if (machine)
+                std::printf("window_move_median %.4f\nwindow_move_p95 %.4f\n", m.median, m.p95);
+            else
+                std::printf("  pointer move with repaint on the window  median %7.3f ms   p95 %7.3f ms\n", m.median, m.p95);
         }
         box.hide();
         QApplication::processEvents();
     }
     const Stats g = stats(grabMs);
     const Stats o = stats(openMs);
+    if (machine) {
+        std::printf("screen %dx%d\ndevice_pixel_ratio %.2f\ncaptured %dx%d\n", screen->geometry().width(),
+                    screen->geometry().height(), screen->devicePixelRatio(), capturedW, capturedH);
+        std::printf("capture_median %.4f\ncapture_p95 %.4f\nopen_median %.4f\nopen_p95 %.4f\nopenings %zu\n",
+                    g.median, g.p95, o.median, o.p95, openMs.size());
+        return 0;
+    }
     std::printf("screen %dx%d logical, device pixel ratio %.2f, captured %dx%d\n", screen->geometry().width(),
                 screen->geometry().height(), screen->devicePixelRatio(), capturedW, capturedH);
     std::printf("  capture only          median %7.2f ms   p95 %7.2f ms\n", g.median, g.p95);
@@ -242,13 +271,22 @@ int runCapture()
 
 int main(int argc, char** argv)
 {
-    const bool capture = argc > 1 && std::strcmp(argv[1], "--capture") == 0;
+    bool capture = false;
+    int runs = 3;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--capture") == 0)
+            capture = true;
+        else if (std::strcmp(argv[i], "--machine") == 0)
+            machine = true;
+        else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+    }
     if (!capture && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (capture)
         return runCapture();
-    bool ok = runSize(1920, 1080, 3);
-    ok = runSize(3840, 2160, 3) && ok;
+    bool ok = runSize(1920, 1080, runs);
+    ok = runSize(3840, 2160, runs) && ok;
     return ok ? 0 : 1;
 }
