@@ -15,6 +15,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vornik-tools is already running from %s\n", vornik::executableDir().c_str());
         return 0;
     }
+    // A pass killed while it rewrote the list leaves its temporary file; with
+    // the folder held, no other copy can be writing one now.
+    vornik::removeLeftoverTemporaryFiles(vornik::addressFilePath());
     // Menus open without animation while the program runs; the setting is
     // the application's own and is put back at the end.
     vornik::switchOffMenuAnimation();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -262,6 +263,35 @@ void writeWholeFile(const std::string& path, std::string_view content)
     UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.get() >= 0 && ::fsync(folderFd.get()) != 0 && errno != EINVAL && errno != EROFS)
         throw Error(kStreamWriteError);
+}
+
+void removeLeftoverTemporaryFiles(const std::string& path)
+{
+    const std::string folder = folderOf(path);
+    const std::string prefix = "." + nameOf(path) + ".";
+    DIR* entries = ::opendir(folder.c_str());
+    if (entries == nullptr)
+        return;
+    std::vector<std::string> leftovers;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string name = entry->d_name;
+        // mkostemp fills its six places with letters and digits only.
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bool generated = true;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(name[i]);
+            generated = generated && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+        }
+        if (generated)
+            leftovers.push_back(folder + "/" + name);
+    }
+    ::closedir(entries);
+    for (const std::string& leftover : leftovers) {
+        struct stat info;
+        if (::lstat(leftover.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(leftover.c_str());
+    }
 }
 
 void setWriteLimitForTesting(std::optional<std::size_t> bytes)

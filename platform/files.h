@@ -36,6 +36,12 @@ std::string readWholeFile(const std::string& path);
 // file is left as it was and no temporary file stays behind.
 void writeWholeFile(const std::string& path, std::string_view content);
 
+// Removes what writes of writeWholeFile cut short by a crash left beside
+// path: temporary files named after it (".<name>.XXXXXX") that never took
+// its place. Only safe while no other program writes that file, so the
+// caller holds the folder's lock. Files it cannot remove are left alone.
+void removeLeftoverTemporaryFiles(const std::string& path);
+
 // Test seam: limits how many bytes writeWholeFile may write in one call, as
 // a full disk would; writing beyond the limit fails with "no space left".
 // std::nullopt lifts the limit. Only tests call this.
