@@ -38,9 +38,12 @@ inline value_type blendChannel(unsigned p, unsigned c, unsigned alpha)
     return value_type((c * alpha + p * (256 - alpha)) >> 8);
 }
 
-struct PlainAlphaBlenderBgra {
+// The blender of both pixel formats: the integer source-over blend, with the
+// fourth byte kept by its own formula where the surface has one.
+template <typename Order, bool HasAlpha>
+struct PlainAlphaBlender {
     using color_type = agg::rgba8;
-    using order_type = agg::order_bgra;
+    using order_type = Order;
     using value_type = agg::int8u;
 
     static void blend_pix(value_type* p, value_type cr, value_type cg, value_type cb, value_type alpha,
@@ -63,48 +66,22 @@ private:
             p[order_type::R] = value_type(cr);
             p[order_type::G] = value_type(cg);
             p[order_type::B] = value_type(cb);
-            p[order_type::A] = 255;
+            if constexpr (HasAlpha)
+                p[order_type::A] = 255;
             return;
         }
         p[order_type::R] = blendChannel(p[order_type::R], cr, alpha);
         p[order_type::G] = blendChannel(p[order_type::G], cg, alpha);
         p[order_type::B] = blendChannel(p[order_type::B], cb, alpha);
-        const unsigned a = p[order_type::A];
-        p[order_type::A] = value_type(alpha + a - ((a * alpha + 255) >> 8));
-    }
-};
-
-struct PlainAlphaBlenderBgr {
-    using color_type = agg::rgba8;
-    using order_type = agg::order_bgr;
-    using value_type = agg::int8u;
-
-    static void blend_pix(value_type* p, value_type cr, value_type cg, value_type cb, value_type alpha,
-                          agg::cover_type cover)
-    {
-        store(p, cr, cg, cb, blendedAlpha(alpha, cover));
-    }
-    static void blend_pix(value_type* p, value_type cr, value_type cg, value_type cb, value_type alpha)
-    {
-        store(p, cr, cg, cb, alpha);
-    }
-
-private:
-    static void store(value_type* p, unsigned cr, unsigned cg, unsigned cb, unsigned alpha)
-    {
-        if (alpha == 0)
-            return;
-        if (alpha >= 255) {
-            p[order_type::R] = value_type(cr);
-            p[order_type::G] = value_type(cg);
-            p[order_type::B] = value_type(cb);
-            return;
+        if constexpr (HasAlpha) {
+            const unsigned a = p[order_type::A];
+            p[order_type::A] = value_type(alpha + a - ((a * alpha + 255) >> 8));
         }
-        p[order_type::R] = blendChannel(p[order_type::R], cr, alpha);
-        p[order_type::G] = blendChannel(p[order_type::G], cg, alpha);
-        p[order_type::B] = blendChannel(p[order_type::B], cb, alpha);
     }
 };
+
+using PlainAlphaBlenderBgra = PlainAlphaBlender<agg::order_bgra, true>;
+using PlainAlphaBlenderBgr = PlainAlphaBlender<agg::order_bgr, false>;
 
 using PixFmt32 = agg::pixfmt_alpha_blend_rgba<PlainAlphaBlenderBgra, agg::rendering_buffer>;
 using PixFmt24 = agg::pixfmt_alpha_blend_rgb<PlainAlphaBlenderBgr, agg::rendering_buffer, 3>;
