@@ -10,31 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/qtenvironment.h"
+
 #include <memory>
 #include <vector>
 
 namespace vornik {
 namespace {
 
-// The application object lives from the first test to the last and is
-// destroyed before the program's exit handlers run, while Qt's own global
-// objects still exist.
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "gradientpanel_test";
-        static char* argv[] = {name, nullptr};
-        m_application = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_application.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> m_application;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+VORNIK_QT_TEST_ENVIRONMENT();
 
 QRgb rgbOf(std::uint32_t rrggbb) {
     return 0xFF000000u | rrggbb;
