@@ -12,3 +12,6 @@ ctest --preset ci -j 2 --timeout 600
 # UndefinedBehaviorSanitizer; any report fails the run.
 scripts/build.sh asan
 ctest --preset asan -j 2 --timeout 600
+
+# Every fuzz target for a bounded time (about a minute) over a copy of its seeds.
+scripts/fuzz.sh

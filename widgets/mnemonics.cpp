@@ -51,15 +51,19 @@ std::vector<std::string> assignMnemonics(const std::vector<std::string>& caption
     // The to-do list holds indexes into result, newest first.
     std::deque<std::size_t> todo;
     for (std::size_t i = 0; i < result.size(); ++i) {
-        const char m = mnemonicOf(result[i]);
-        if (m == 0) {
-            todo.push_front(i);
-        } else if (isPoolChar(m)) {
-            if (!take(m)) {
-                result[i].erase(markPosition(result[i]), 1);
-                todo.push_front(i);
-            }
+        // A caption may hold further single "&"s after a taken mark. Deleting
+        // the first one promotes the next, which must be judged in turn: left
+        // in place unchecked, it could repeat a taken mnemonic, or a mark
+        // inserted just before it would turn the pair into a plain "&".
+        char m = mnemonicOf(result[i]);
+        while (isPoolChar(m) && pool.find(m) == std::string::npos) {
+            result[i].erase(markPosition(result[i]), 1);
+            m = mnemonicOf(result[i]);
         }
+        if (m == 0)
+            todo.push_front(i);
+        else if (isPoolChar(m))
+            take(m);
     }
     if (todo.empty())
         return result;
