@@ -113,6 +113,9 @@ TEST_F(AddressFileFault, FullDiskKeepsTheOldFileAndTheNextPassWritesEverything)
 {
     writeBytes(addressFilePath(), "a@old\r\nb@old\r\n");
     TForm1 form;
+    // As after start-up: the window has hidden itself once already, so a
+    // showing of the tool window is not taken for the start-up flash.
+    form.Tag = kTagRunning;
     ASSERT_TRUE(form.ready);
     // Every limit cuts the new content somewhere: none, inside the old part,
     // inside the new part.
@@ -157,6 +160,9 @@ TEST_P(UnwritableAddressFile, IsReportedAtTheFirstPassAndNothingIsLost)
     const UnwritableCase& c = GetParam();
     c.make();
     TForm1 form;
+    // As after start-up: the window has hidden itself once already, so a
+    // showing of the tool window is not taken for the start-up flash.
+    form.Tag = kTagRunning;
     ASSERT_TRUE(form.ready);
     const std::string prefix = "Cannot create file \"" + addressFilePath() + "\". ";
     const std::string shown = copyAndCatchMessage(QStringLiteral("first@pass second@pass"));
@@ -197,6 +203,9 @@ TEST_F(AddressFileFault, FileHeldByAnotherProgramAtStartIsNeverOverwritten)
 
     MessageCatcher catcher;
     TForm1 form;
+    // As after start-up: the window has hidden itself once already, so a
+    // showing of the tool window is not taken for the start-up flash.
+    form.Tag = kTagRunning;
     holder.kill();
     holder.waitForFinished(5000);
     ASSERT_TRUE(catcher.answered());
@@ -235,6 +244,9 @@ TEST_F(AddressFileFault, HugeFileLoadsUpToItsZeroByteAndIsWrittenBackWithCrLf)
     writeBytes(addressFilePath(), content);
 
     TForm1 form;
+    // As after start-up: the window has hidden itself once already, so a
+    // showing of the tool window is not taken for the start-up flash.
+    form.Tag = kTagRunning;
     ASSERT_TRUE(form.ready);
     // "zcut" stands on its own line before the zero byte and sorts last.
     expected += "zcut\r\n";
@@ -274,6 +286,9 @@ using ScreenToolsFault = AddressFileFault;
 TEST_F(ScreenToolsFault, FailedCaptureLeavesTheToolWindowUsable)
 {
     TForm1 form;
+    // As after start-up: the window has hidden itself once already, so a
+    // showing of the tool window is not taken for the start-up flash.
+    form.Tag = kTagRunning;
     form.Colorpickersizecuttools1Click(nullptr);
     // Whatever the offscreen grab gave, go on as after a failed one.
     form.screenshot = std::make_unique<Bitmap>();
@@ -316,6 +331,9 @@ TEST_F(ScreenToolsFault, FailedCaptureLeavesTheToolWindowUsable)
 TEST_F(ScreenToolsFault, OffscreenCaptureAsItComes)
 {
     TForm1 form;
+    // As after start-up: the window has hidden itself once already, so a
+    // showing of the tool window is not taken for the start-up flash.
+    form.Tag = kTagRunning;
     form.Colorpickersizecuttools1Click(nullptr);
     std::printf("offscreen capture: %dx%d\n", form.screenshot->width(), form.screenshot->height());
     for (int i = 0; i < 20; ++i)
