@@ -34,10 +34,10 @@ constexpr int kRounds = 7;
 vornik::Bitmap makeScreen()
 {
     vornik::Bitmap screen(kWidth, kHeight, 32);
-    std::uint32_t seed = 12345;
+    std::uint32_t state = 12345;
     auto random = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 8;
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
     };
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {

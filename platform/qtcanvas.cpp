@@ -68,27 +68,27 @@ Rgb fromQRgb(QRgb color) {
     return Rgb(qRed(color)) | Rgb(qGreen(color)) << 8 | Rgb(qBlue(color)) << 16;
 }
 
-QFont toQFont(const FontSpec& spec) {
-    QFont font(QString::fromStdString(spec.family));
-    if (spec.pixelSize > 0)
-        font.setPixelSize(spec.pixelSize);
-    else if (spec.pointSize > 0)
-        font.setPointSizeF(spec.pointSize);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+QFont toQFont(const FontSpec& description) {
+    QFont font(QString::fromStdString(description.family));
+    if (description.pixelSize > 0)
+        font.setPixelSize(description.pixelSize);
+    else if (description.pointSize > 0)
+        font.setPointSizeF(description.pointSize);
+    font.setBold(description.bold);
+    font.setItalic(description.italic);
+    font.setUnderline(description.underline);
     return font;
 }
 
 FontSpec fromQFont(const QFont& font) {
-    FontSpec spec;
-    spec.family = font.family().toStdString();
-    spec.pointSize = font.pointSizeF();
-    spec.pixelSize = font.pixelSize() > 0 ? font.pixelSize() : 0;
-    spec.bold = font.bold();
-    spec.italic = font.italic();
-    spec.underline = font.underline();
-    return spec;
+    FontSpec description;
+    description.family = font.family().toStdString();
+    description.pointSize = font.pointSizeF();
+    description.pixelSize = font.pixelSize() > 0 ? font.pixelSize() : 0;
+    description.bold = font.bold();
+    description.italic = font.italic();
+    description.underline = font.underline();
+    return description;
 }
 
 FontSpec menuFontSpec() {

@@ -10,7 +10,7 @@ namespace vornik {
 
 // The menu font of this desktop: Qt's font for menus.
 FontSpec menuFontSpec();
-QFont toQFont(const FontSpec& spec);
+QFont toQFont(const FontSpec& description);
 FontSpec fromQFont(const QFont& font);
 
 // A Canvas over a QImage in Format_RGB32. Fills, frames, lines and glyphs

@@ -32,10 +32,10 @@ void selectTextFont(const TCustomMenuStyler& styler, const TMenuItem& item, Canv
     FontSpec font = surfaceFont;
     Color color = systemColor(COLOR_MENUTEXT);
     if (!selected && !styler.UseSystemFont) {
-        font = styler.Font.Spec;
+        font = styler.Font.Description;
         color = styler.Font.Color;
     } else if (selected && !styler.SelectedItem.UseSystemFont) {
-        font = styler.SelectedItem.Font.Spec;
+        font = styler.SelectedItem.Font.Description;
         color = styler.SelectedItem.Font.Color;
     }
     if (item.Default)
@@ -238,9 +238,9 @@ void MeasureMenuItem(const TCustomMenuStyler& styler, const TMenuItem& item, Can
     const FontSpec surfaceFont = canvas.font();
     if (styler.UseSystemFont) {
         if (!styler.SelectedItem.UseSystemFont)
-            canvas.setFont(styler.SelectedItem.Font.Spec);
+            canvas.setFont(styler.SelectedItem.Font.Description);
     } else {
-        canvas.setFont(styler.Font.Spec);
+        canvas.setFont(styler.Font.Description);
     }
     Rect text{};
     canvas.drawText(item.Caption + item.ShortCutText, text, DT_CALCRECT | DT_SINGLELINE);

@@ -5,9 +5,9 @@
 namespace vornik {
 
 TCustomMenuStyler::TCustomMenuStyler() {
-    Font.Spec = menuFontSpec();
+    Font.Description = menuFontSpec();
     Font.Color = systemColor(COLOR_MENUTEXT);
-    SelectedItem.Font.Spec = menuFontSpec();
+    SelectedItem.Font.Description = menuFontSpec();
     SelectedItem.Font.Color = systemColor(COLOR_WINDOWTEXT);
 }
 

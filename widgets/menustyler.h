@@ -34,7 +34,7 @@ enum TBackgroundPosition {
 
 // A font with its colour, as the style object stores fonts.
 struct TMenuFont {
-    FontSpec Spec;
+    FontSpec Description;
     vornik::Color Color = systemColor(COLOR_MENUTEXT);
 };
 

@@ -10,10 +10,10 @@
 namespace vornik {
 namespace {
 
-Bitmap noiseSurface(int w, int h, unsigned seed, int bpp = 32, bool bottomUp = false)
+Bitmap noiseSurface(int w, int h, unsigned noiseState, int bpp = 32, bool bottomUp = false)
 {
     Bitmap b(w, h, bpp, bottomUp);
-    std::mt19937 rng(seed);
+    std::mt19937 rng(noiseState);
     for (std::size_t i = 0; i < b.sizeInBytes(); ++i)
         b.bits()[i] = static_cast<std::uint8_t>(rng());
     return b;

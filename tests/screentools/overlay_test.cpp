@@ -9,10 +9,10 @@
 namespace vornik {
 namespace {
 
-Bitmap noiseCapture(int w, int h, unsigned seed)
+Bitmap noiseCapture(int w, int h, unsigned noiseState)
 {
     Bitmap b(w, h, 32);
-    std::mt19937 rng(seed);
+    std::mt19937 rng(noiseState);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             b.setPixel32(x, y, 0xFF000000u | (rng() & 0xFFFFFFu));
@@ -87,7 +87,7 @@ TEST(DrawFull, MissingPictureDrawsNothingAndABadCaptureLeavesWhite)
 struct Walk {
     int width;
     int height;
-    unsigned seed;
+    unsigned noiseState;
 };
 
 class IncrementalDrawing : public ::testing::TestWithParam<Walk> {};
@@ -100,14 +100,14 @@ TEST_P(IncrementalDrawing, EqualsFullRedrawAfterEveryStep)
     const Walk walk = GetParam();
     const int W = walk.width;
     const int H = walk.height;
-    const Bitmap capture = noiseCapture(W, H, walk.seed);
+    const Bitmap capture = noiseCapture(W, H, walk.noiseState);
     Bitmap full = capture;
     Bitmap incremental = capture;
     TAgg2D fullAgg;
     TAgg2D agg;
     OverlayRenderer renderer;
     renderer.reset(true);
-    std::mt19937 rng(walk.seed * 7 + 1);
+    std::mt19937 rng(walk.noiseState * 7 + 1);
     OverlayState s;
     bool selecting = false;
     int x = W / 2;
