@@ -130,7 +130,13 @@ expect_pixel() {
 }
 
 # Whether the area X Y W H holds a pixel of the colour RRGGBB.
-area_has_colour() { "$VORNIK_TEST_BIN_DIR/e2e/xshot" "$1" "$2" "$3" "$4" | grep -q "$5"; }
+# (The output is taken whole first: under pipefail, grep -q leaving early
+# would fail the pipe with the writer's broken pipe.)
+area_has_colour() {
+    local colours
+    colours=$("$VORNIK_TEST_BIN_DIR/e2e/xshot" "$1" "$2" "$3" "$4") || return 1
+    [[ $colours == *"$5"* ]]
+}
 
 # Geometry "X Y W H" of the open pop-up menu (an unmanaged window of the
 # program other than its main window); fails while none is open.

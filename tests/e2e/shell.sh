@@ -11,7 +11,11 @@ start_app
 
 wait_for 10 tray_icon_geometry || fail "the icon never docked into the tray"
 wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Form1$'" || fail "the main window stayed visible"
-has_tooltip() { xwininfo -root -tree | grep -q '"Press right click to open menu": ("vornik-tools"'; }
+has_tooltip() {
+    local tree
+    tree=$(xwininfo -root -tree)
+    [[ $tree == *'"Press right click to open menu": ("vornik-tools"'* ]]
+}
 wait_for 5 has_tooltip || fail "the icon has no tooltip text"
 note "ok: the icon is in the tray with its tooltip, the main window hid itself"
 

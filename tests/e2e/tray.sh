@@ -79,10 +79,15 @@ check_docked() {
     width=$(awk '/Width:/ {print $2}' <<<"$info")
     height=$(awk '/Height:/ {print $2}' <<<"$info")
     ((width >= 16 && height >= 16)) || fail "$1: the icon window is ${width}x${height}"
-    xprop -id "$ICON" WM_NAME | grep -qF "\"$HINT\"" || fail "$1: the icon's tooltip text is not the short hint"
-    local navy
-    navy=$("$DEMO" --grab "$ICON" 2>/dev/null | awk '{print $2}')
-    ((navy > 20)) || fail "$1: the icon window does not show the icon (navy pixels: $navy)"
+    [[ $(xprop -id "$ICON" WM_NAME) == *"\"$HINT\""* ]] || fail "$1: the icon's tooltip text is not the short hint"
+    local navy tries
+    # The icon is painted a moment after it is docked.
+    for tries in 1 2 3 4 5 6 7 8 9 10; do
+        navy=$("$DEMO" --grab "$ICON" 2>/dev/null | awk '{print $2}')
+        ((${navy:-0} > 20)) && break
+        sleep 0.2
+    done
+    ((${navy:-0} > 20)) || fail "$1: the icon window does not show the icon (navy pixels: $navy)"
     note "ok: $1: docked in trayer as $ICON, ${width}x${height}, $navy pixels of the icon's blue"
 }
 
