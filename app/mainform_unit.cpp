@@ -291,8 +291,9 @@ void TForm1::trayiconDblClick(QObject* sender)
 
 void TForm1::Colorpickersizecuttools1Click(QObject*)
 {
-    std::optional<Bitmap> capture = getscreenshot();
-    screenshot = std::make_unique<Bitmap>(capture ? std::move(*capture) : Bitmap());
+    // The capture and the picture shown reuse the memory of the previous
+    // opening: a screen-sized allocation costs more than the copy itself.
+    getscreenshot(*screenshot);
     if (screenshot->empty())
         Image1->clearPicture();
     else

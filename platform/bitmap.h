@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,14 +16,23 @@ public:
     Bitmap() = default;
     Bitmap(int width, int height, int bitsPerPixel, bool bottomUp = false) { reset(width, height, bitsPerPixel, bottomUp); }
 
+    // A bitmap of the given shape, all bytes zero.
     void reset(int width, int height, int bitsPerPixel, bool bottomUp = false)
+    {
+        reshape(width, height, bitsPerPixel, bottomUp);
+        std::fill(m_bytes.begin(), m_bytes.end(), std::uint8_t(0));
+    }
+
+    // As reset, for a caller about to overwrite every pixel: the memory is
+    // kept when it is large enough, and what it holds is left as it was.
+    void reshape(int width, int height, int bitsPerPixel, bool bottomUp = false)
     {
         m_width = width > 0 ? width : 0;
         m_height = height > 0 ? height : 0;
         m_bitsPerPixel = bitsPerPixel;
         m_bottomUp = bottomUp;
         m_stride = ((static_cast<std::ptrdiff_t>(m_width) * bitsPerPixel + 31) / 32) * 4;
-        m_bytes.assign(static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(m_height), 0);
+        m_bytes.resize(static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(m_height));
     }
 
     int width() const { return m_width; }

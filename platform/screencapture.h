@@ -12,4 +12,17 @@ namespace vornik {
 // the failure itself is not reported.
 std::optional<Bitmap> getscreenshot();
 
+// The same into an existing bitmap, whose memory is reused when the screen
+// still has the same size. False, and an empty bitmap, when the screen cannot
+// be read.
+bool getscreenshot(Bitmap& into);
+
+// The two ways the screen is read; getscreenshot takes the first that works.
+// Through shared memory with the X server: the server writes the pixels
+// straight into our memory. Only on X11 with a local server; false where it
+// cannot be used, leaving `into` as it was.
+bool captureThroughSharedMemory(Bitmap& into);
+// Through Qt's window grab, which works on every platform Qt supports.
+bool captureThroughQt(Bitmap& into);
+
 } // namespace vornik

@@ -46,7 +46,13 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void PictureBox::setPicture(Bitmap picture)
+void PictureBox::setPicture(const Bitmap& picture)
+{
+    m_picture = picture;
+    update();
+}
+
+void PictureBox::setPicture(Bitmap&& picture)
 {
     m_picture = std::move(picture);
     update();

@@ -23,7 +23,10 @@ class PictureBox : public QWidget {
     // then asks for a repaint of what it changed.
     Bitmap& picture() { return m_picture; }
     const Bitmap& picture() const { return m_picture; }
-    void setPicture(Bitmap picture);
+    // A copy goes into the box's own memory, which is reused when the size
+    // is unchanged; a moved-in picture is taken as it is.
+    void setPicture(const Bitmap& picture);
+    void setPicture(Bitmap&& picture);
     void clearPicture();
 
     // Repaints the given picture rectangles (in bitmap pixels) at once, before

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libxtst-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libxext-dev libxtst-dev
   libagg-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libgtest-dev googletest clang libclang-rt-14-dev
   xvfb openbox trayer xclip xdotool x11-utils x11-xserver-utils

@@ -1,0 +1,174 @@
+// Opening the tool window in the program itself: the main window built and
+// hidden after start-up as the program does it, then opened again and again
+// through the menu command, each time from the command to the first frame
+// the X server has received. The first opening of the process is reported on
+// its own, since it is the one a user meets first. Beside it, in the same
+// run: the screen capture alone, which every opening contains.
+// Needs a display (DISPLAY set); emails.txt is read and kept beside the
+// benchmark as beside the program.
+#include "app/application.h"
+#include "app/mainform_unit.h"
+#include "platform/screencapture.h"
+#include "screentools/picturebox.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+using namespace vornik;
+
+namespace {
+
+struct Stats {
+    double median = 0;
+    double p95 = 0;
+    double max = 0;
+};
+
+Stats stats(std::vector<double> v)
+{
+    if (v.empty())
+        return {};
+    std::sort(v.begin(), v.end());
+    const auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * double(v.size())))]; };
+    return {at(0.5), at(0.95), v.back()};
+}
+
+// Counts the picture's paints without changing them.
+class PaintWatch : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// A round trip on Qt's own connection: when it returns, the server has
+// handled every request sent before it, the painted frame included.
+void syncWithServer()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr)
+        return;
+    xcb_connection_t* c = x11->connection();
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+template <typename Done>
+bool waitFor(Done done, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool machine = false;
+    int rounds = 20;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--machine") == 0)
+            machine = true;
+        else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc)
+            rounds = std::max(2, std::atoi(argv[++i]));
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "bench_opening needs an X display (DISPLAY)\n");
+        return 2;
+    }
+    Application application(argc, argv);
+    TForm1 form;
+    form.showAtStartup();
+    // The window hides itself shortly after its first showing.
+    if (!waitFor([&] { return form.Tag == kTagRunning && !form.isVisible(); })) {
+        std::fprintf(stderr, "the main window did not hide after start-up\n");
+        return 1;
+    }
+    PaintWatch watch;
+    form.Image1->installEventFilter(&watch);
+
+    std::vector<double> openMs;
+    std::vector<double> sharedMs;
+    std::vector<double> qtMs;
+    Bitmap sharedShot;
+    Bitmap qtShot;
+    for (int round = 0; round < rounds; ++round) {
+        // A user does not reopen the window within a few milliseconds.
+        QThread::msleep(150);
+        QCoreApplication::processEvents();
+        watch.paints = 0;
+        QElapsedTimer timer;
+        timer.start();
+        form.Colorpickersizecuttools1Click(nullptr);
+        if (!waitFor([&] { return watch.paints > 0; })) {
+            std::fprintf(stderr, "opening %d: the picture was never painted\n", round + 1);
+            return 1;
+        }
+        syncWithServer();
+        openMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+        form.close();
+        QCoreApplication::processEvents();
+
+        // The two ways of reading the screen, each into a bitmap of its own
+        // that is reused from round to round, as the program reuses its one.
+        QThread::msleep(50);
+        timer.restart();
+        const bool shared = captureThroughSharedMemory(sharedShot);
+        sharedMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+        QThread::msleep(50);
+        timer.restart();
+        const bool qt = captureThroughQt(qtShot);
+        qtMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!shared || !qt) {
+            std::fprintf(stderr, "the screen could not be read %s\n", shared ? "through Qt" : "through shared memory");
+            return 1;
+        }
+    }
+    const double first = openMs.front();
+    const Stats later = stats(std::vector<double>(openMs.begin() + 1, openMs.end()));
+    const Stats shared = stats(sharedMs);
+    const Stats qt = stats(qtMs);
+    const QSize screen = QGuiApplication::primaryScreen()->size() * QGuiApplication::primaryScreen()->devicePixelRatio();
+    if (machine) {
+        std::printf("screen %dx%d\nfirst %.3f\nmedian %.3f\np95 %.3f\nmax %.3f\nshared_median %.3f\n"
+                    "shared_p95 %.3f\nqt_median %.3f\nqt_p95 %.3f\nopenings %zu\n",
+                    screen.width(), screen.height(), first, later.median, later.p95, later.max, shared.median,
+                    shared.p95, qt.median, qt.p95, openMs.size());
+        return 0;
+    }
+    std::printf("opening the tool window, %d openings, screen %dx%d device pixels\n", rounds, screen.width(),
+                screen.height());
+    std::printf("  first opening                    %7.2f ms   (target 150 ms, ratio %.2f)\n", first,
+                first / 150.0);
+    std::printf("  later openings           median %7.2f ms   p95 %7.2f ms   max %7.2f ms\n", later.median,
+                later.p95, later.max);
+    std::printf("  capture, shared memory   median %7.2f ms   p95 %7.2f ms\n", shared.median, shared.p95);
+    std::printf("  capture, Qt's grab       median %7.2f ms   p95 %7.2f ms\n", qt.median, qt.p95);
+    std::printf("  shared memory / Qt's grab (median) %.2f\n", shared.median / qt.median);
+    std::printf("  each opening:");
+    for (double ms : openMs)
+        std::printf(" %.1f", ms);
+    std::printf(" ms\n");
+    return 0;
+}

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The screen capture's own tests on a real X server, at scale 1 and 2: both
+# ways of reading the screen must return what a full-screen window shows.
+source "$(dirname "$0")/lib.sh"
+
+binary=$VORNIK_TEST_BIN_DIR/screentools/screencapture_tests
+[[ -x $binary ]] || fail "$binary was not built"
+start_desktop 1024x768
+for scale in 1 2; do
+    QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale "$binary" >"$E2E_TMP/capture-$scale.log" 2>&1 ||
+        { cat "$E2E_TMP/capture-$scale.log"; fail "the capture tests failed at scale $scale"; }
+    grep -q "SKIPPED" "$E2E_TMP/capture-$scale.log" && { cat "$E2E_TMP/capture-$scale.log"; fail "skipped on X11"; }
+    note "ok: capture at scale $scale"
+done
