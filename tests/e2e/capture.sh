@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The screen capture's own tests on a real X server, at scale 1 and 2: both
 # ways of reading the screen must return what a full-screen window shows.
+# Then on a server without the shared-memory extension, where the capture
+# must fall back to Qt's grab.
 source "$(dirname "$0")/lib.sh"
 
 binary=$VORNIK_TEST_BIN_DIR/screentools/screencapture_tests
@@ -12,3 +14,11 @@ for scale in 1 2; do
     grep -q "SKIPPED" "$E2E_TMP/capture-$scale.log" && { cat "$E2E_TMP/capture-$scale.log"; fail "skipped on X11"; }
     note "ok: capture at scale $scale"
 done
+
+# A second server, without MIT-SHM.
+rm -f "$E2E_TMP/displayfd"
+XVFB_ARGS="-extension MIT-SHM" start_desktop 1024x768
+VORNIK_TEST_NO_SHARED_MEMORY=1 QT_QPA_PLATFORM=xcb "$binary" >"$E2E_TMP/capture-noshm.log" 2>&1 ||
+    { cat "$E2E_TMP/capture-noshm.log"; fail "the capture tests failed without shared memory"; }
+grep -q "SKIPPED" "$E2E_TMP/capture-noshm.log" && { cat "$E2E_TMP/capture-noshm.log"; fail "skipped on X11"; }
+note "ok: capture without shared memory"

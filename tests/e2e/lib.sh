@@ -35,12 +35,13 @@ wait_for() {
 
 # start_desktop [WIDTHxHEIGHT] [tray|nowm|nofocus]: Xvfb on a free display,
 # openbox (left out with "nowm", never focusing new windows with "nofocus"),
-# and trayer with "tray".
+# and trayer with "tray". Further Xvfb arguments may be given in XVFB_ARGS.
 start_desktop() {
     local geometry=${1:-1280x800}
     local fifo="$E2E_TMP/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp -noreset 3>"$fifo" 2>"$E2E_TMP/xvfb.log" &
+    # shellcheck disable=SC2086 # XVFB_ARGS is a list of words
+    Xvfb -displayfd 3 -screen 0 "${geometry}x24" -nolisten tcp -noreset ${XVFB_ARGS:-} 3>"$fifo" 2>"$E2E_TMP/xvfb.log" &
     E2E_PIDS+=($!)
     local number
     read -r -t 20 number <"$fifo" || fail "Xvfb did not start"
