@@ -7,6 +7,7 @@
 // Needs a display (DISPLAY set); emails.txt is read and kept beside the
 // benchmark as beside the program.
 #include "app/application.h"
+#include "bench/stats.h"
 #include "app/mainform_unit.h"
 #include "platform/screencapture.h"
 #include "screentools/picturebox.h"
@@ -27,21 +28,6 @@
 using namespace vornik;
 
 namespace {
-
-struct Stats {
-    double median = 0;
-    double p95 = 0;
-    double max = 0;
-};
-
-Stats stats(std::vector<double> v)
-{
-    if (v.empty())
-        return {};
-    std::sort(v.begin(), v.end());
-    const auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * double(v.size())))]; };
-    return {at(0.5), at(0.95), v.back()};
-}
 
 // Counts the picture's paints without changing them.
 class PaintWatch : public QObject {

@@ -2,6 +2,7 @@
 // each including the hand-over of the changed pixels to a window backing
 // store, at 1920x1080 and 3840x2160. With --window (needs DISPLAY) it times
 // the same moves on a real full-screen window showing the captured screen.
+#include "bench/stats.h"
 #include "platform/screencapture.h"
 #include "screentools/overlay.h"
 #include "screentools/picturebox.h"
@@ -81,17 +82,6 @@ void handOver(const Bitmap& picture, QImage& backingStore, const std::vector<Pix
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const PixelRect& r : rects)
         painter.drawImage(QPoint(r.x1, r.y1), image, QRect(r.x1, r.y1, r.x2 - r.x1, r.y2 - r.y1));
-}
-
-struct Stats {
-    double median;
-    double p95;
-};
-
-Stats stats(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 95 / 100)]};
 }
 
 struct Run {

@@ -11,7 +11,6 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -200,26 +199,22 @@ bool captureThroughSharedMemory(Bitmap& into)
 
 bool captureThroughQt(Bitmap& into)
 {
-    try {
-        QScreen* screen = QGuiApplication::primaryScreen();
-        if (screen == nullptr)
-            return false;
-        // On X11 grabbing window 0 reads the root window in native pixels;
-        // the pixmap's size is the physical size of the screen, its device
-        // pixel ratio the screen's scale, which we deliberately drop.
-        const QPixmap pixmap = screen->grabWindow(0);
-        if (pixmap.isNull())
-            return false;
-        QImage image = pixmap.toImage();
-        if (image.format() != QImage::Format_RGB32)
-            image.convertTo(QImage::Format_RGB32);
-        if (image.isNull() || image.width() <= 0 || image.height() <= 0)
-            return false;
-        copyOpaqueRows(into, image.constBits(), image.bytesPerLine(), image.width(), image.height());
-        return true;
-    } catch (const std::exception&) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
         return false;
-    }
+    // On X11 grabbing window 0 reads the root window in native pixels; the
+    // pixmap's size is the physical size of the screen, its device pixel
+    // ratio the screen's scale, which we deliberately drop.
+    const QPixmap pixmap = screen->grabWindow(0);
+    if (pixmap.isNull())
+        return false;
+    QImage image = pixmap.toImage();
+    if (image.format() != QImage::Format_RGB32)
+        image.convertTo(QImage::Format_RGB32);
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
+        return false;
+    copyOpaqueRows(into, image.constBits(), image.bytesPerLine(), image.width(), image.height());
+    return true;
 }
 
 bool getscreenshot(Bitmap& into)
@@ -228,7 +223,7 @@ bool getscreenshot(Bitmap& into)
         if (captureThroughSharedMemory(into) || captureThroughQt(into))
             return true;
     } catch (const std::exception&) {
-        // Out of memory for a screen-sized bitmap: as any other failure.
+        // No memory for a screen-sized bitmap: as any other failure.
     }
     // A failed capture is silent by design: the tool window opens empty.
     into = Bitmap();

@@ -18,6 +18,7 @@ std::optional<Bitmap> getscreenshot();
 bool getscreenshot(Bitmap& into);
 
 // The two ways the screen is read; getscreenshot takes the first that works.
+// Both throw std::bad_alloc when there is no memory for the bitmap.
 // Through shared memory with the X server: the server writes the pixels
 // straight into our memory. Only on X11 with a local server; false where it
 // cannot be used, leaving `into` as it was.
