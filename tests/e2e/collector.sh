@@ -10,6 +10,7 @@ install_app
 # The file found at start is loaded and sorted; its CR-only line ends are
 # rewritten as CR LF at the first save.
 printf 'b@x\rA@x\r' >"$APP_DIR/emails.txt"
+chown "$APP_USER:" "$APP_DIR/emails.txt"
 start_app
 
 # Start-up shows the main window once and hides it shortly after.
@@ -67,14 +68,14 @@ copy 'after@hang'
 expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\nafter@secret\r\nafter@hang\r\n' "a hung clipboard owner is reported and collection goes on"
 
 # A second copy started from the same folder leaves at once.
-timeout 10 "$APP_BIN" >"$E2E_TMP/second.log" 2>&1 || fail "the second instance failed or hung"
+timeout 10 "${E2E_RUN_AS[@]}" "$APP_BIN" >"$E2E_TMP/second.log" 2>&1 || fail "the second instance failed or hung"
 app_running || fail "the first instance ended"
 grep -q 'already running' "$E2E_TMP/second.log" || fail "the second instance gave no reason for leaving"
 note "ok: a second instance in the same folder leaves at once"
 
 # A copy in another folder runs side by side and keeps its own list.
-OTHER="$E2E_TMP/other"; mkdir -p "$OTHER"; cp "$APP_BIN" "$OTHER/"
-"$OTHER/vornik-tools" >"$E2E_TMP/other.log" 2>&1 &
+OTHER="$E2E_TMP/other"; mkdir -p "$OTHER"; cp "$APP_BIN" "$OTHER/"; chown -R "$APP_USER:" "$OTHER"
+as_app_user "$OTHER/vornik-tools" >"$E2E_TMP/other.log" 2>&1 &
 E2E_PIDS+=($!)
 sleep 1.5
 kill -0 "${E2E_PIDS[-1]}" || fail "an instance in another folder did not keep running"

@@ -20,7 +20,7 @@ e2e_cleanup() {
 trap e2e_cleanup EXIT
 
 not() { ! "$@"; }
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; [[ -s $E2E_TMP/app.log ]] && sed "s/^/app: /" "$E2E_TMP/app.log" >&2; exit 1; }
 note() { echo "-- $*"; }
 
 # Waits until the command succeeds, at most $1 seconds.
@@ -72,19 +72,42 @@ start_tray() {
     wait_for 10 bash -c 'xprop -root | grep -q . && xwininfo -root -tree | grep -q -i trayer' || fail "trayer did not start"
 }
 
-# Copies the program into a fresh folder so that emails.txt lands there.
-# Sets APP_DIR and APP_BIN.
+# Real users are not root. With VORNIK_E2E_USER set, a test run by root
+# starts the program (and whatever else it passes to as_app_user) as the
+# unprivileged account "vornik-e2e", made here when missing, so that file
+# permission bits act as they do for everyone else. APP_USER names the
+# account the program runs as.
+E2E_RUN_AS=()
+APP_USER=$(id -un)
+if [[ -n ${VORNIK_E2E_USER:-} ]] && ((EUID == 0)); then
+    APP_USER=vornik-e2e
+    if ! id -u "$APP_USER" >/dev/null 2>&1; then
+        # Two tests may race to make it; the loser finds it made.
+        useradd --create-home --shell /bin/sh "$APP_USER" 2>/dev/null || id -u "$APP_USER" >/dev/null ||
+            fail "cannot create the test user $APP_USER"
+    fi
+    E2E_RUN_AS=(setpriv --reuid="$APP_USER" --regid="$APP_USER" --init-groups
+        env HOME="$(getent passwd "$APP_USER" | cut -d: -f6)" USER="$APP_USER" LOGNAME="$APP_USER")
+    chmod 755 "$E2E_TMP"
+fi
+
+# Runs a command as the account the program runs as.
+as_app_user() { "${E2E_RUN_AS[@]}" "$@"; }
+
+# Copies the program into a fresh folder, owned by the account that runs it,
+# so that emails.txt lands there. Sets APP_DIR and APP_BIN.
 install_app() {
     local bin=${VORNIK_BIN:?VORNIK_BIN must name the built vornik-tools}
     APP_DIR="$E2E_TMP/app"
     mkdir -p "$APP_DIR"
     cp "$bin" "$APP_DIR/vornik-tools"
+    chown -R "$APP_USER:" "$APP_DIR"
     APP_BIN="$APP_DIR/vornik-tools"
 }
 
 APP_PID=
 start_app() {
-    "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
+    as_app_user "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
     APP_PID=$!
     E2E_PIDS+=($APP_PID)
 }
