@@ -1,1 +1,1 @@
-target_sources(vornik_platform PRIVATE clipboard.cpp clipboard.h)
+target_sources(vornik_platform PRIVATE clipboard.cpp clipboard.h textoffers.cpp textoffers.h)

@@ -11,12 +11,18 @@ install_app
 # rewritten as CR LF at the first save.
 printf 'b@x\rA@x\r' >"$APP_DIR/emails.txt"
 chown "$APP_USER:" "$APP_DIR/emails.txt"
+# An address already on the clipboard at start is not collected.
+printf 'before@start' | xclip -selection clipboard
 start_app
 
 # Start-up shows the main window once and hides it shortly after.
 wait_for 10 bash -c "xdotool search --name '^Form1$' >/dev/null" || fail "the main window never appeared"
 wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Form1$' >/dev/null" || fail "the main window did not hide after start"
 app_running || fail "the program ended during start-up"
+# Joining the clipboard watch announces the content once, and that runs no
+# pass: the file is still as it was found, not yet rewritten.
+printf 'b@x\rA@x\r' | cmp -s - "$APP_DIR/emails.txt" || fail "a pass ran at start-up"
+note "ok: the notice at registration runs no pass"
 
 expect_file() {
     local expected=$1 what=$2
@@ -42,6 +48,9 @@ expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\n'
 # Only the CLIPBOARD selection counts, not PRIMARY.
 printf 'primary@only' | xclip -selection primary
 sleep 1
+# A pass that adds nothing still writes the whole list: what was changed in
+# the file meanwhile is overwritten.
+printf 'edited@by-hand\r\n' >"$APP_DIR/emails.txt"
 copy 'X.Y@Z'
 expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\n' "a known address in another case adds nothing"
 
@@ -66,6 +75,64 @@ xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Retur
 wait_for 5 not error_box || fail "the message box did not close"
 copy 'after@hang'
 expect_file 'A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\nafter@secret\r\nafter@hang\r\n' "a hung clipboard owner is reported and collection goes on"
+
+LIST='A@x\r\nb@x\r\nx.y@z\r\na@b\r\nc@d\r\nfirst@line\r\nsecond@line\r\nafter@secret\r\nafter@hang\r\n'
+
+# An owner that answers only after the read gave up: "Cannot open
+# clipboard." is shown once, and its late answer does not stand in for the
+# answers to later reads.
+"$VORNIK_TEST_BIN_DIR/e2e/text_owner" --late-first 3000 UTF8_STRING <<<'late@owner' >"$E2E_TMP/late.log" &
+E2E_PIDS+=($!)
+wait_for 6 error_box || fail "no message when the clipboard owner answers late"
+wait_for 10 grep -q 'late answer sent' "$E2E_TMP/late.log" || fail "the late owner never answered"
+boxes=$(xdotool search --onlyvisible --name '^Vornik Tools$' | wc -l)
+((boxes == 1)) || fail "$boxes messages shown for one late owner"
+box=$(xdotool search --onlyvisible --name '^Vornik Tools$' | head -n 1)
+xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+wait_for 5 not error_box || fail "the message box did not close"
+copy 'after@late'
+LIST+='after@late\r\n'
+expect_file "$LIST" "the copy after a late owner's answer is collected"
+copy 'later@still'
+LIST+='later@still\r\n'
+expect_file "$LIST" "and so is the one after it"
+not error_box || fail "a further message was shown after the late owner"
+
+# Text offered under other names than UTF8_STRING.
+# owner TEXT ARGUMENTS: text_owner serving TEXT.
+owner() {
+    local text=$1; shift
+    printf '%s' "$text" | "$VORNIK_TEST_BIN_DIR/e2e/text_owner" "$@" &
+    E2E_PIDS+=($!)
+}
+printf 'plain@text' | xclip -selection clipboard -t text/plain
+LIST+='plain@text\r\n'
+expect_file "$LIST" "text/plain is read"
+# Read byte for byte, UTF-16 would end at its first zero byte.
+printf 'wide@text' | iconv -t UTF-16LE | xclip -selection clipboard -t 'text/plain;charset=UTF-16LE'
+LIST+='wide@text\r\n'
+expect_file "$LIST" "text/plain in another charset is converted"
+# Compound text switches to Latin-1 with ESC - A, which would otherwise
+# leave "-A" in the word.
+owner $'\e-Acompound@text' COMPOUND_TEXT
+LIST+='compound@text\r\n'
+expect_file "$LIST" "COMPOUND_TEXT is converted"
+owner $'\e-Atext@target' --reply-type COMPOUND_TEXT TEXT
+LIST+='text@target\r\n'
+expect_file "$LIST" "TEXT is read in the form the owner answers with"
+owner 'untargeted@utf8' --no-targets UTF8_STRING
+LIST+='untargeted@utf8\r\n'
+expect_file "$LIST" "an owner without TARGETS is asked for UTF8_STRING"
+owner 'untargeted@latin1' --no-targets STRING
+LIST+='untargeted@latin1\r\n'
+expect_file "$LIST" "an owner without TARGETS is asked for STRING"
+
+# A picture is no text: nothing is collected, not even the address inside
+# its bytes, and the file is still rewritten.
+printf 'edited@by-hand\r\n' >"$APP_DIR/emails.txt"
+printf '\211PNG\r\n\032\n img@bytes ' | xclip -selection clipboard -t image/png
+expect_file "$LIST" "a picture on the clipboard collects nothing and the file is rewritten"
+not error_box || fail "a picture on the clipboard was reported"
 
 # A second copy started from the same folder leaves at once.
 timeout 10 "${E2E_RUN_AS[@]}" "$APP_BIN" >"$E2E_TMP/second.log" 2>&1 || fail "the second instance failed or hung"
