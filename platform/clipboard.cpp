@@ -277,7 +277,6 @@ private:
             }))
             return false;
         m_time = event.xproperty.time;
-        XDeleteProperty(m_display, m_window, m_property);
         return true;
     }
 
