@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "app/mailcollect_unit.h"
 #include "app/mainform_unit.h"
+#include "platform/addressfolder.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/popupmenuhost.h"
@@ -10,9 +11,10 @@
 int main(int argc, char** argv)
 {
     vornik::Application application(argc, argv);
-    // Two collectors in one folder would overwrite each other's emails.txt.
-    if (!vornik::lockFolderForThisProcess(vornik::executableDir())) {
-        std::fprintf(stderr, "vornik-tools is already running from %s\n", vornik::executableDir().c_str());
+    // Two collectors on one list would overwrite each other's emails.txt.
+    if (!vornik::lockFolderForThisProcess(vornik::addressFolder())) {
+        std::fprintf(stderr, "vornik-tools is already running with its list in %s\n",
+                     vornik::addressFolder().c_str());
         return 0;
     }
     // A pass killed while it rewrote the list leaves its temporary file; with

@@ -3,4 +3,6 @@ target_sources(vornik_platform PRIVATE
   files.h
   collation.cpp
   collation.h
+  addressfolder.cpp
+  addressfolder.h
 )

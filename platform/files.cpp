@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/addressfolder.h"
 #include "platform/error.h"
 
 #include <cerrno>
@@ -153,7 +154,7 @@ std::string executableDir()
 std::string addressFilePath()
 {
     // In the root folder this gives "//emails.txt", which names the same file.
-    return executableDir() + "/emails.txt";
+    return addressFolder() + "/emails.txt";
 }
 
 bool isExistingFile(const std::string& path)

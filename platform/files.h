@@ -11,7 +11,7 @@ namespace vornik {
 // for the root folder, which stays "/").
 std::string executableDir();
 
-// Where the collector keeps its addresses: emails.txt beside the executable.
+// Where the collector keeps its addresses: emails.txt in addressFolder().
 std::string addressFilePath();
 
 // True when path names an existing regular file (after following links). A

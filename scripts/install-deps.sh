@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest clang libclang-rt-14-dev
   xvfb openbox trayer xclip xdotool x11-utils x11-xserver-utils
   fonts-dejavu-core python3 locales
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh default
+# Only the program: the tests and benchmarks of the preset are left for test.sh.
+scripts/build.sh default vornik-tools
 bin=build/default/app/vornik-tools
 if [ -z "${DISPLAY:-}" ]; then
   number=${VORNIK_DISPLAY:-77}

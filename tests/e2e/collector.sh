@@ -142,7 +142,7 @@ note "ok: a second instance in the same folder leaves at once"
 
 # A copy in another folder runs side by side and keeps its own list.
 OTHER="$E2E_TMP/other"; mkdir -p "$OTHER"; cp "$APP_BIN" "$OTHER/"; chown -R "$APP_USER:" "$OTHER"
-as_app_user "$OTHER/vornik-tools" >"$E2E_TMP/other.log" 2>&1 &
+"${E2E_RUN_AS[@]}" "$OTHER/vornik-tools" >"$E2E_TMP/other.log" 2>&1 &
 E2E_PIDS+=($!)
 sleep 1.5
 kill -0 "${E2E_PIDS[-1]}" || fail "an instance in another folder did not keep running"

@@ -107,7 +107,9 @@ install_app() {
 
 APP_PID=
 start_app() {
-    as_app_user "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
+    # Not through as_app_user: a function put in the background runs in a
+    # subshell of its own, and APP_PID would name that shell, not the program.
+    "${E2E_RUN_AS[@]}" "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
     APP_PID=$!
     E2E_PIDS+=($APP_PID)
 }
