@@ -578,10 +578,27 @@ bool StatusNotifierTrayService::add(const Key& key, const NotifyIconData& record
     connection.registerVirtualObject(kItemPath, entry->item.get());
     connection.registerVirtualObject(kMenuPath, entry->menu.get());
 
+    // The component removes and adds its icon again as it finishes loading;
+    // a host told of the first item would find it gone before it could read
+    // it. The watcher hears of an item from the event loop, and only of one
+    // that is still held then.
+    const QString serviceName = entry->serviceName;
+    QMetaObject::invokeMethod(
+        this, [this, key, serviceName] { registerWithWatcher(key, serviceName); }, Qt::QueuedConnection);
+    m_entries.emplace(key, std::move(entry));
+    return true;
+}
+
+void StatusNotifierTrayService::registerWithWatcher(const Key& key, const QString& serviceName)
+{
+    const auto found = m_entries.find(key);
+    if (found == m_entries.end() || found->second->serviceName != serviceName)
+        return;
     QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService,
                                                        QStringLiteral("RegisterStatusNotifierItem"));
-    call << entry->serviceName;
-    auto* pending = new QDBusPendingCallWatcher(connection.asyncCall(call), this);
+    call << serviceName;
+    auto* pending =
+        new QDBusPendingCallWatcher(QDBusConnection(found->second->connectionName).asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* watcher) {
         // The icon stays invisible, as with a refused add; there is no one
         // else to tell.
@@ -590,8 +607,6 @@ bool StatusNotifierTrayService::add(const Key& key, const NotifyIconData& record
                          qPrintable(watcher->error().message()));
         watcher->deleteLater();
     });
-    m_entries.emplace(key, std::move(entry));
-    return true;
 }
 
 void StatusNotifierTrayService::remove(Entry& entry)

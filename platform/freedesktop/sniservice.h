@@ -70,6 +70,7 @@ class StatusNotifierTrayService : public QObject, public DesktopServiceBase {
 
     StatusNotifierTrayService();
     bool add(const Key& key, const NotifyIconData& record);
+    void registerWithWatcher(const Key& key, const QString& serviceName);
     void remove(Entry& entry);
     void apply(Entry& entry, const NotifyIconData& record);
     bool announceMenu() const;

@@ -232,8 +232,6 @@ class StatusNotifierTest : public ::testing::Test {
         service.reset(StatusNotifierTrayService::create(nullptr));
         ASSERT_TRUE(service);
         tray = std::make_unique<TrayFixture>(*service);
-        // The component adds its icon once when the icon is set and again
-        // when loading ends, each time under a fresh name.
         const QString name = service->itemServiceName(tray->icon->Handle(), 0);
         ASSERT_FALSE(name.isEmpty());
         ASSERT_TRUE(waitFor([&] { return !watcher->registered.empty() && watcher->registered.back() == name; }));
@@ -263,13 +261,11 @@ class ExportedMenuTest : public StatusNotifierTest {
 
 TEST_F(StatusNotifierTest, ItemRegistersUnderItsOwnNameWithTheProgramsProperties)
 {
-    for (const QString& name : watcher->registered)
-        EXPECT_TRUE(name.startsWith(QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid())))
-            << qPrintable(name);
-    // Only the last one is still on the bus.
-    QDBusConnectionInterface* bus = host->connection().interface();
-    for (std::size_t i = 0; i + 1 < watcher->registered.size(); ++i)
-        EXPECT_TRUE(waitFor([&] { return !bus->isServiceRegistered(watcher->registered[i]).value(); }));
+    // The component adds its icon when the icon is set and once more when
+    // loading ends; the watcher hears only of the item that stays.
+    ASSERT_EQ(watcher->registered.size(), 1u);
+    EXPECT_TRUE(watcher->registered.front().startsWith(
+        QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid())));
 
     const QVariantMap properties = host->itemProperties();
     EXPECT_EQ(properties.value(QStringLiteral("Id")).toString(), QStringLiteral("vornik-tools"));
