@@ -40,6 +40,8 @@ public:
     void clickItem(int index) override { m_menu.Items()->Items(index)->Click(); }
     void Popup(int x, int y) override { m_menu.Popup(x, y); }
 
+    std::vector<TrayMenuEntry> trayMenuEntries() const override { return exportedTrayMenuEntries(m_menu); }
+
 private:
     TStyledPopupMenu& m_menu;
 };

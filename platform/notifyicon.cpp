@@ -21,13 +21,6 @@ std::vector<UtilityWindow*>& utilityWindows() {
     return windows;
 }
 
-// Used where there is no tray host the program knows how to talk to: every
-// add is refused, as the shell refuses it while no taskbar runs.
-class NoTrayService : public DesktopServiceBase {
-  public:
-    bool shellNotifyIcon(int, const NotifyIconData&) override { return false; }
-};
-
 } // namespace
 
 HICON invalidIconHandle() {
@@ -103,23 +96,6 @@ void DesktopServiceBase::cancelMouseMode() {
 
 void DesktopServiceBase::processMessages() {
     QCoreApplication::processEvents();
-}
-
-NotifyIconService& systemNotifyIconService() {
-    // The tray service holds windows, so it lives as a child of the
-    // application object and goes with it; a later application object gets
-    // a fresh one.
-    static QPointer<XEmbedTrayService> tray;
-    static NoTrayService none;
-    if (!tray)
-        tray = XEmbedTrayService::create();
-    if (tray)
-        return *tray;
-    return none;
-}
-
-bool shellNotifyIcon(int message, const NotifyIconData& record) {
-    return systemNotifyIconService().shellNotifyIcon(message, record);
 }
 
 } // namespace vornik

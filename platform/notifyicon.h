@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/traymenumodel.h"
+
 #include <QIcon>
 #include <QPoint>
 #include <QWidget>
@@ -81,8 +83,14 @@ class UtilityWindow : public QWidget {
     // Posts the message to every utility window that exists.
     static void broadcastMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The menu of the icons this window owns, for tray hosts that show the
+    // menu themselves; none unless the owner sets one.
+    void setTrayMenu(TrayMenuModel* menu) { m_trayMenu = menu; }
+    TrayMenuModel* trayMenu() const { return m_trayMenu; }
+
   private:
     WindowProc m_procedure;
+    TrayMenuModel* m_trayMenu = nullptr;
 };
 
 // The desktop services a tray icon component needs: the notification area,
@@ -121,8 +129,8 @@ class NotifyIconService {
     virtual void processMessages() = 0;
 };
 
-// The service of the running desktop: the X11 system tray when the
-// application runs on X11, otherwise one that refuses every add.
+// The service of the running desktop, chosen among the tray backends (see
+// platform/traybackend.h); one that refuses every add where there is none.
 NotifyIconService& systemNotifyIconService();
 
 // The notification-area call of the system service.

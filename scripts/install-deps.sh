@@ -8,7 +8,7 @@ packages=(
   libagg-dev libjpeg62-turbo-dev libjpeg-turbo-progs
   libgtest-dev googletest clang libclang-rt-14-dev
   xvfb openbox trayer xclip xdotool x11-utils x11-xserver-utils
-  fonts-dejavu-core python3 locales
+  fonts-dejavu-core python3 locales dbus-daemon
   dpkg-dev file lintian desktop-file-utils appstream
 )
 missing=()

@@ -208,4 +208,24 @@ TrayMenuItems createTrayMenu(TStyledPopupMenu& popup) {
     return items;
 }
 
+std::vector<TrayMenuEntry> exportedTrayMenuEntries(const TStyledPopupMenu& popup) {
+    std::vector<TrayMenuEntry> entries;
+    std::vector<std::size_t> eligible;
+    std::vector<std::string> captions;
+    for (int i = 0; i < popup.Items()->Count(); ++i) {
+        const TMenuItem* item = popup.Items()->Items(i);
+        entries.push_back({item->Caption, item->IsLine(), item->Enabled, item->Visible, item->Checked});
+        if (item->Visible && !item->Caption.empty() && !item->IsLine()) {
+            eligible.push_back(entries.size() - 1);
+            captions.push_back(item->Caption);
+        }
+    }
+    if (popup.AutoHotkeys == maAutomatic) {
+        const std::vector<std::string> marked = assignMnemonics(captions);
+        for (std::size_t i = 0; i < eligible.size(); ++i)
+            entries[eligible[i]].caption = marked[i];
+    }
+    return entries;
+}
+
 } // namespace vornik

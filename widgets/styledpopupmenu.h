@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/popupmenuhost.h"
+#include "platform/traymenumodel.h"
 #include "widgets/menuitem.h"
 #include "widgets/menurules.h"
 #include "widgets/menustyler.h"
@@ -87,5 +88,10 @@ struct TrayMenuItems {
     TMenuItem* menu_kilepes = nullptr;
 };
 TrayMenuItems createTrayMenu(TStyledPopupMenu& popup);
+
+// The menu's top-level items as a tray host that draws the menu itself shows
+// them, with the mnemonics the menu gives them when it opens (on such a host
+// it may never open).
+std::vector<TrayMenuEntry> exportedTrayMenuEntries(const TStyledPopupMenu& popup);
 
 } // namespace vornik

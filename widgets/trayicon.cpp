@@ -153,11 +153,16 @@ void TTrayIcon::setPopupMenu(TTrayPopupMenu* value) {
     m_popupMenu = value;
     if (m_popupMenu)
         m_popupMenu->m_freeNotify.push_back(this);
+    if (m_window)
+        m_window->setTrayMenu(m_popupMenu);
 }
 
 void TTrayIcon::menuDestroyed(TTrayPopupMenu* menu) {
-    if (menu == m_popupMenu)
+    if (menu == m_popupMenu) {
         m_popupMenu = nullptr;
+        if (m_window)
+            m_window->setTrayMenu(nullptr);
+    }
 }
 
 std::string TTrayIcon::ShortHint() const {

@@ -76,9 +76,9 @@ class TIconList {
 // What the tray icon needs of its pop-up menu. An adapter over the real menu
 // implements it; destroying the adapter tells every tray icon that refers
 // to it, which then forgets the reference.
-class TTrayPopupMenu {
+class TTrayPopupMenu : public TrayMenuModel {
   public:
-    virtual ~TTrayPopupMenu();
+    ~TTrayPopupMenu() override;
 
     virtual bool AutoPopup() const = 0;
     // Records the component that opened the menu.
@@ -91,6 +91,11 @@ class TTrayPopupMenu {
     virtual void clickItem(int index) = 0;
     // Opens the menu at the screen position; returns when it has closed.
     virtual void Popup(int x, int y) = 0;
+
+    // For tray hosts that show the menu themselves: nothing unless the
+    // adapter describes its items; running one clicks it.
+    std::vector<TrayMenuEntry> trayMenuEntries() const override { return {}; }
+    void runTrayMenuEntry(int index) override { clickItem(index); }
 
   private:
     friend class TTrayIcon;
