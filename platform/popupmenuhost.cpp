@@ -67,6 +67,11 @@ class PopupMenuWindow final : public QWidget, public CanvasWindow {
         place(x, y);
         m_image = QImage(size(), QImage::Format_RGB32);
         m_image.fill(palette().color(QPalette::Window));
+        // Tells the window system (and tools that look) what kind of window
+        // this is, as Qt's own menus do. Qt writes the type only to a window
+        // that exists, and would write its default over one set earlier.
+        winId();
+        setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
         show();
         // WORKAROUND: Qt grabs the pointer and keyboard for Qt::Popup windows
         // only once the X server has mapped them; grabbing here as well makes
