@@ -2,11 +2,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QString>
+#include <QStyleFactory>
 
 #include <xcb/xcb.h>
 
@@ -25,26 +28,65 @@ QString fromLocal(const std::string& text)
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void centreOnPrimaryScreen(QMessageBox& box)
-{
-    box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        box.move(area.center() - QPoint(box.width() / 2, box.height() / 2));
+// Button boxes order their buttons by role as the desktop's theme asks
+// (GNOME's and XFCE's put Cancel first and Yes last). The program's boxes
+// keep one order everywhere, so that a button never stands where another
+// stood: the style of the box answers the one layout for every desktop.
+class FixedButtonOrderStyle final : public QProxyStyle {
+public:
+    explicit FixedButtonOrderStyle(QStyle* base) : QProxyStyle(base) {}
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_DialogButtonLayout)
+            return QDialogButtonBox::WinLayout;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
-}
+};
+
+// A message box showing its text as given (a file name holding "<b>" is a
+// file name, not markup), laid out in the fixed button order and centred on
+// the primary screen once it has its final size: the box settles its size
+// only as it is shown, so centring before that puts a long message off the
+// centre.
+class MessageBox final : public QMessageBox {
+public:
+    MessageBox(Icon icon, const std::string& caption, const std::string& text, StandardButtons buttons = NoButton)
+        : QMessageBox(icon, fromLocal(caption), QString(), buttons)
+    {
+        setTextFormat(Qt::PlainText);
+        setText(fromLocal(text));
+        if (auto* buttonBox = findChild<QDialogButtonBox*>()) {
+            auto* fixed = new FixedButtonOrderStyle(QStyleFactory::create(style()->name()));
+            fixed->setParent(buttonBox);
+            buttonBox->setStyle(fixed);
+        }
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->geometry();
+            const QRect frame = frameGeometry();
+            const QPoint frameOffset = pos() - frame.topLeft();
+            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2) + frameOffset);
+        }
+    }
+};
 
 } // namespace
 
 int questionYesNoCancel(const std::string& caption, const std::string& text)
 {
-    QMessageBox box(QMessageBox::Question, fromLocal(caption), fromLocal(text));
+    MessageBox box(QMessageBox::Question, caption, text);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(cancel);
-    centreOnPrimaryScreen(box);
     box.exec();
     QAbstractButton* answer = box.clickedButton();
     if (answer == yes)
@@ -56,15 +98,13 @@ int questionYesNoCancel(const std::string& caption, const std::string& text)
 
 void errorBox(const std::string& caption, const std::string& text)
 {
-    QMessageBox box(QMessageBox::Critical, fromLocal(caption), fromLocal(text), QMessageBox::Ok);
-    centreOnPrimaryScreen(box);
+    MessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
     box.exec();
 }
 
 void informationBox(const std::string& caption, const std::string& text)
 {
-    QMessageBox box(QMessageBox::Information, fromLocal(caption), fromLocal(text), QMessageBox::Ok);
-    centreOnPrimaryScreen(box);
+    MessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok);
     box.exec();
 }
 

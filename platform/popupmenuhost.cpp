@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vornik {
 
@@ -30,6 +31,20 @@ class CommandEvent : public QEvent {
   private:
     int m_command;
 };
+
+// The screen's rectangle in its own pixels: Qt keeps a screen's top-left
+// corner as the window system gives it and divides only its size.
+QRect deviceGeometry(const QScreen* screen) {
+    const QRect logical = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    return QRect(logical.topLeft(), QSize(qRound(logical.width() * ratio), qRound(logical.height() * ratio)));
+}
+
+int distanceSquared(const QRect& area, QPoint p) {
+    const int dx = p.x() < area.left() ? area.left() - p.x() : std::max(0, p.x() - area.right());
+    const int dy = p.y() < area.top() ? area.top() - p.y() : std::max(0, p.y() - area.bottom());
+    return dx * dx + dy * dy;
+}
 
 // Like the desktop's menu windows, ours has a three-pixel non-client border
 // around the items; the frame painter draws its two lines into it.
@@ -52,6 +67,11 @@ class PopupMenuWindow final : public QWidget, public CanvasWindow {
         place(x, y);
         m_image = QImage(size(), QImage::Format_RGB32);
         m_image.fill(palette().color(QPalette::Window));
+        // Tells the window system (and tools that look) what kind of window
+        // this is, as Qt's own menus do. Qt writes the type only to a window
+        // that exists, and would write its default over one set earlier.
+        winId();
+        setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
         show();
         // WORKAROUND: Qt grabs the pointer and keyboard for Qt::Popup windows
         // only once the X server has mapped them; grabbing here as well makes
@@ -185,12 +205,11 @@ class PopupMenuWindow final : public QWidget, public CanvasWindow {
     }
 
     // Where the desktop puts a menu: aligned to the point as the flags say,
-    // flipped to the other side of the point when it would leave the screen.
+    // flipped to the other side of the point when it would leave the screen
+    // that holds the point, and never beyond that screen's edges. A menu off
+    // the screen would still hold the pointer and keyboard grab, unseen.
     void place(int x, int y) {
-        QScreen* screen = QGuiApplication::screenAt(QPoint(x, y));
-        if (!screen)
-            screen = QGuiApplication::primaryScreen();
-        const QRect area = screen ? screen->geometry() : QRect(0, 0, 1 << 15, 1 << 15);
+        const QRect area = screenArea(QPoint(x, y));
         const int w = width(), h = height();
         int left = x;
         if (m_flags & TPM_RIGHTALIGN)
@@ -199,12 +218,27 @@ class PopupMenuWindow final : public QWidget, public CanvasWindow {
             left = x - w / 2;
         if (left + w > area.right() + 1)
             left = x - w;
-        left = std::max(left, area.left());
+        left = std::max(std::min(left, area.right() + 1 - w), area.left());
         int top = y;
         if (top + h > area.bottom() + 1)
             top = y - h;
-        top = std::max(top, area.top());
+        top = std::max(std::min(top, area.bottom() + 1 - h), area.top());
         move(left, top);
+    }
+
+    static QRect screenArea(QPoint p) {
+        QScreen* found = QGuiApplication::screenAt(p);
+        if (!found) {
+            int best = 0;
+            for (QScreen* screen : QGuiApplication::screens()) {
+                const int distance = distanceSquared(screen->geometry(), p);
+                if (!found || distance < best) {
+                    found = screen;
+                    best = distance;
+                }
+            }
+        }
+        return found ? found->geometry() : QRect(0, 0, 1 << 15, 1 << 15);
     }
 
     int itemAt(QPoint p) const {
@@ -338,6 +372,27 @@ bool PopupList::event(QEvent* event) {
 int virtualDesktopWidth() {
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->virtualGeometry().width() : 0;
+}
+
+ScreenPoint logicalScreenPoint(int deviceX, int deviceY) {
+    const QPoint device(deviceX, deviceY);
+    QScreen* nearest = nullptr;
+    int best = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const int distance = distanceSquared(deviceGeometry(screen), device);
+        if (!nearest || distance < best) {
+            nearest = screen;
+            best = distance;
+        }
+    }
+    if (!nearest)
+        return {deviceX, deviceY};
+    const QPoint origin = nearest->geometry().topLeft();
+    const qreal ratio = nearest->devicePixelRatio();
+    // Floor, not round: the logical pixel that holds the device pixel, so a
+    // point on the screen's last row stays on the screen.
+    return {origin.x() + int(std::floor((deviceX - origin.x()) / ratio)),
+            origin.y() + int(std::floor((deviceY - origin.y()) / ratio))};
 }
 
 int proposedMenuItemHeight() {

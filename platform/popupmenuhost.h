@@ -92,13 +92,26 @@ class PopupList : public QObject {
     std::vector<PopupCommandTarget*> m_targets;
 };
 
-// The width of the virtual desktop (all screens together).
+// The width of the virtual desktop (all screens together), in logical pixels.
 int virtualDesktopWidth();
+
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const ScreenPoint&) const = default;
+};
+
+// A point given in the screen's own pixels (as the window system reports the
+// pointer) in the logical pixels that windows are placed and sized in. On a
+// scaled screen the two differ by the screen's scale factor, counted from the
+// screen's top-left corner; a point on no screen is taken on the nearest one.
+ScreenPoint logicalScreenPoint(int deviceX, int deviceY);
 
 // The height the menu font proposes for an owner-drawn item.
 int proposedMenuItemHeight();
 
-// Opens a pop-up menu window at the screen point, tracks it in a nested
+// Opens a pop-up menu window at the screen point (logical pixels), keeping
+// it inside the screen that holds the point, tracks it in a nested
 // event loop and returns when it closes: the chosen entry's command, or 0.
 // The command is also posted to the pop-up list. Returns 0 at once when the
 // list is empty or another menu is already being tracked.

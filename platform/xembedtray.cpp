@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleHints>
+#include <QTimer>
 #include <QWidget>
 
 #include <X11/Xlib.h>
@@ -38,13 +39,23 @@ xcb_connection_t* xcb(void* connection) {
 // The window of one icon in the tray host: paints the icon scaled to the
 // size the host gives it, shows the tooltip, and reports the pointer's
 // actions on it.
+//
+// The icon is drawn over the tray's own background, never over a square of
+// our own colour. A host that offers a visual with alpha gets a window with
+// alpha, cleared to transparent. Otherwise the window takes its parent's
+// background (the X server fills it from the host's socket), and each paint
+// starts from those pixels.
 class XEmbedTrayIconWindow : public QWidget {
   public:
-    explicit XEmbedTrayIconWindow(XEmbedTrayService& service)
+    XEmbedTrayIconWindow(XEmbedTrayService& service, void* connection, bool withAlpha)
         : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint),
-          m_service(service),
+          m_service(service), m_connection(connection), m_withAlpha(withAlpha),
           m_clicks(static_cast<std::uint32_t>(QGuiApplication::styleHints()->mouseDoubleClickInterval()),
                    QGuiApplication::styleHints()->mouseDoubleClickDistance()) {
+        // Qt picks a visual with alpha for the window only when this is set
+        // before the window exists.
+        if (m_withAlpha)
+            setAttribute(Qt::WA_TranslucentBackground, true);
         setAttribute(Qt::WA_AlwaysShowToolTips, true);
         setAttribute(Qt::WA_QuitOnClose, false);
         setMouseTracking(true);
@@ -60,10 +71,39 @@ class XEmbedTrayIconWindow : public QWidget {
 
     bool docked = false;
 
+    // Called once the window exists, before the host embeds it.
+    void takeParentBackground() {
+        if (m_withAlpha)
+            return;
+        xcb_connection_t* c = xcb(m_connection);
+        const std::uint32_t parentRelative = XCB_BACK_PIXMAP_PARENT_RELATIVE;
+        xcb_change_window_attributes(c, static_cast<xcb_window_t>(winId()), XCB_CW_BACK_PIXMAP, &parentRelative);
+        xcb_flush(c);
+    }
+
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.fillRect(rect(), palette().window());
+        if (m_withAlpha) {
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.fillRect(rect(), Qt::transparent);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        } else {
+            const QImage background = parentBackground();
+            if (!background.isNull()) {
+                painter.drawImage(rect(), background);
+                m_backgroundRetries = 0;
+            } else {
+                // Qt may paint before the host has mapped its socket, when
+                // the window cannot be read yet: paint again shortly rather
+                // than leave the stand-in colour.
+                painter.fillRect(rect(), palette().window());
+                if (m_backgroundRetries < kBackgroundRetries) {
+                    ++m_backgroundRetries;
+                    QTimer::singleShot(100, this, qOverload<>(&QWidget::update));
+                }
+            }
+        }
         const QList<QSize> sizes = m_icon.availableSizes();
         if (m_icon.isNull() || sizes.isEmpty())
             return;
@@ -122,7 +162,47 @@ class XEmbedTrayIconWindow : public QWidget {
         }
     }
 
+    // The host's background under the window, in the window's own pixels:
+    // the server clears the window to its parent-relative background, and
+    // that is read back before the icon goes over it. Null when the window
+    // cannot be read (not mapped yet, a depth other than 24 or 32 bits, or a
+    // server that sends the blue byte last).
+    QImage parentBackground() const {
+        xcb_connection_t* c = xcb(m_connection);
+        const auto window = static_cast<xcb_window_t>(winId());
+        auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+        if (!geometry)
+            return {};
+        const int w = geometry->width, h = geometry->height, depth = geometry->depth;
+        std::free(geometry);
+        if (w <= 0 || h <= 0 || (depth != 24 && depth != 32) ||
+            xcb_get_setup(c)->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
+            return {};
+        xcb_clear_area(c, 0, window, 0, 0, 0, 0);
+        xcb_generic_error_t* error = nullptr;
+        auto* reply = xcb_get_image_reply(
+            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, std::uint16_t(w), std::uint16_t(h), ~0u),
+            &error);
+        std::free(error);
+        if (!reply)
+            return {};
+        QImage image;
+        const int length = xcb_get_image_data_length(reply);
+        if (length >= w * h * 4) {
+            // Depths 24 and 32 come as 32 bits a pixel, blue first, with
+            // rows padded to 32 bits: the layout of RGB32.
+            image = QImage(xcb_get_image_data(reply), w, h, w * 4, QImage::Format_RGB32).copy();
+        }
+        std::free(reply);
+        return image;
+    }
+
+    static constexpr int kBackgroundRetries = 50;
+
     XEmbedTrayService& m_service;
+    void* m_connection;
+    bool m_withAlpha;
+    int m_backgroundRetries = 0;
     TrayClickTranslator m_clicks;
     bool m_seenPress = false;
     std::uint32_t m_lastPressTime = 0;
@@ -229,10 +309,32 @@ void XEmbedTrayService::show(Entry& entry) {
     entry.widget->setWindowTitle(entry.tip);
 }
 
+bool XEmbedTrayService::hostOffersAlpha() {
+    // The host names the visual it wants its icons in; one of 32 bits
+    // carries alpha. Without the property, icons use the default visual.
+    xcb_connection_t* c = xcb(m_connection);
+    std::uint32_t visual = XCB_NONE;
+    const auto cookie = xcb_get_property(c, 0, m_manager, atom("_NET_SYSTEM_TRAY_VISUAL"), XCB_ATOM_VISUALID, 0, 1);
+    if (auto* reply = xcb_get_property_reply(c, cookie, nullptr)) {
+        if (reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
+            std::memcpy(&visual, xcb_get_property_value(reply), 4);
+        std::free(reply);
+    }
+    if (visual == XCB_NONE)
+        return false;
+    for (auto screen = xcb_setup_roots_iterator(xcb_get_setup(c)); screen.rem; xcb_screen_next(&screen))
+        for (auto depth = xcb_screen_allowed_depths_iterator(screen.data); depth.rem; xcb_depth_next(&depth))
+            for (auto type = xcb_depth_visuals_iterator(depth.data); type.rem; xcb_visualtype_next(&type))
+                if (type.data->visual_id == visual)
+                    return depth.data->depth == 32;
+    return false;
+}
+
 void XEmbedTrayService::dock(Entry& entry) {
-    auto* widget = new XEmbedTrayIconWindow(*this);
+    auto* widget = new XEmbedTrayIconWindow(*this, m_connection, hostOffersAlpha());
     entry.widget = widget;
     show(entry);
+    widget->takeParentBackground();
 
     // The host maps the window itself once it has embedded it, as the
     // mapped flag of the XEmbed information asks; the window is shown to Qt

@@ -64,6 +64,7 @@ class XEmbedTrayService : public QObject, public DesktopServiceBase, public QAbs
     std::uint32_t atom(const char* name) const;
     std::uint32_t queryManager();
     void watchManager(std::uint32_t manager);
+    bool hostOffersAlpha();
     void dock(Entry& entry);
     void show(Entry& entry);
     void apply(Entry& entry, const NotifyIconData& record);

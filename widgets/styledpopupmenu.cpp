@@ -98,8 +98,17 @@ void TStyledPopupMenu::rethinkLines() {
 }
 
 void TStyledPopupMenu::Popup(int x, int y) {
-    if (m_items->Count() == 0)
+    // Only one menu is tracked at a time. A nested call (a command handler or
+    // a timer reaching here while a menu is open) is refused before it changes
+    // anything: the open menu still paints and answers keys from m_shown and
+    // the captions.
+    if (m_items->Count() == 0 || openPopupMenuWindow())
         return;
+    // The pointer arrives in the screen's own pixels; the menu's sizes, the
+    // desktop width and the window geometry are logical pixels.
+    const ScreenPoint logical = logicalScreenPoint(x, y);
+    x = logical.x;
+    y = logical.y;
     int width = 10;
     int height = 10;
     PopupList::instance().measureItem(m_items->Items(0)->Command(), width, height);

@@ -63,10 +63,14 @@ start_desktop() {
     if [[ ${2:-} == tray ]]; then start_tray; fi
 }
 
+# The tray stands at the edge TRAY_EDGE (top unless set); TRAY_LOOK holds
+# trayer's colour options (a white opaque panel unless set).
 TRAY_PID=
 start_tray() {
-    trayer --edge top --align right --widthtype request --height 32 --transparent false \
-        --tint 0xffffff >"$E2E_TMP/trayer.log" 2>&1 &
+    local look
+    read -r -a look <<<"${TRAY_LOOK:---transparent false --tint 0xffffff}"
+    trayer --edge "${TRAY_EDGE:-top}" --align right --widthtype request --height 32 "${look[@]}" \
+        >"$E2E_TMP/trayer.log" 2>&1 &
     TRAY_PID=$!
     E2E_PIDS+=($TRAY_PID)
     wait_for 10 bash -c 'xprop -root | grep -q . && xwininfo -root -tree | grep -q -i trayer' || fail "trayer did not start"
@@ -164,16 +168,19 @@ area_has_colour() {
     [[ $colours == *"$5"* ]]
 }
 
-# Geometry "X Y W H" of the open pop-up menu (an unmanaged window of the
-# program other than its main window); fails while none is open.
+# Geometry "X Y W H" of the program's open pop-up menu: a viewable window of
+# the program that declares itself a pop-up menu (not the confirmation box,
+# the tooltip or the tray icon); fails while none is open.
 menu_geometry() {
-    xwininfo -root -tree 2>/dev/null | awk '
-        /\("vornik-tools" "vornik-tools"\)/ && !/"Form1"/ && !/Press right click/ && !found {
-            match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)
-            split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
-            if (f[1] > 50 && f[2] > 20) { print f[5], f[6], f[1], f[2]; found = 1 }
-        }
-        END { exit !found }'
+    local id
+    for id in $(xdotool search --onlyvisible --class '^vornik-tools$' 2>/dev/null); do
+        [[ $(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null) == *_NET_WM_WINDOW_TYPE_POPUP_MENU* ]] || continue
+        xwininfo -id "$id" 2>/dev/null | awk '
+            /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
+            /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
+            END { if (w == "") exit 1; print x, y, w, h }' && return 0
+    done
+    return 1
 }
 
 open_tray_menu() {

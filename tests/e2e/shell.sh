@@ -59,6 +59,8 @@ for answer in Escape alt+n; do
     open_tray_menu
     xdotool key x
     wait_for 5 confirm_box || fail "Exit did not ask \"Are you sure?\""
+    # The question is a window of the program too; it is no menu.
+    not menu_geometry || fail "the confirmation box is taken for the menu: $(menu_geometry)"
     sleep 0.3
     xdotool key "$answer"
     wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Confirm$'" || fail "the question stayed open after $answer"

@@ -10,7 +10,7 @@ HINT='Press right click to open menu'
 LOG="$E2E_TMP/demo.log"
 
 start_desktop 1280x800 tray
-"$DEMO" "$HINT|the long part" >"$LOG" 2>"$E2E_TMP/demo.err" &
+as_app_user "$DEMO" "$HINT|the long part" >"$LOG" 2>"$E2E_TMP/demo.err" &
 DEMO_PID=$!
 E2E_PIDS+=($DEMO_PID)
 

@@ -88,8 +88,11 @@ TEST_F(TrayMenuPopup, TypedMnemonicsRunTheirItems) {
     popupAnd([](QWidget* w) { QTest::keyClick(w, Qt::Key_X); });
     EXPECT_EQ(exitClicks, 1);
 
-    popupAnd([](QWidget* w) { QTest::keyClick(w, Qt::Key_Z); });
-    EXPECT_EQ(colorPickerClicks + exitClicks, 2) << "an unknown key leaves the menu open and runs nothing";
+    popupAnd([](QWidget* w) {
+        QTest::keyClick(w, Qt::Key_Z);
+        EXPECT_TRUE(w->isVisible()) << "an unknown key leaves the menu open";
+    });
+    EXPECT_EQ(colorPickerClicks + exitClicks, 2) << "an unknown key runs nothing";
     EXPECT_TRUE(items.menu_emailcollect->Checked);
 }
 
@@ -128,7 +131,10 @@ TEST_F(TrayMenuPopup, OnlyTheLeftButtonSelectsAndAClickOutsideCloses) {
     });
     EXPECT_EQ(colorPickerClicks, 1);
 
-    popupAnd([&](QWidget* w) { QTest::mousePress(w, Qt::LeftButton, {}, QPoint(-20, -20)); });
+    popupAnd([&](QWidget* w) {
+        QTest::mousePress(w, Qt::LeftButton, {}, QPoint(-20, -20));
+        EXPECT_FALSE(w->isVisible()) << "a press outside the menu closes it";
+    });
     EXPECT_EQ(colorPickerClicks, 1);
 
     items.Colorpickersizecuttools1->Enabled = false;
@@ -204,6 +210,61 @@ TEST_F(TrayMenuPopup, EmptyMenuDoesNotOpenAndPopupComesFirst) {
     };
     popupAnd([](QWidget*) {});
     EXPECT_EQ(popups, 1);
+}
+
+TEST_F(TrayMenuPopup, OpeningAgainWhileOpenIsRefusedAndLeavesTheOpenMenuAsItWas) {
+    int popups = 0;
+    menu->OnPopup = [&](QObject*) { ++popups; };
+    TStyledPopupMenu other;
+    auto* otherItem = new TMenuItem();
+    otherItem->Caption = "Other";
+    other.Items()->Add(otherItem);
+    other.OnPopup = [&](QObject*) { ++popups; };
+    popupAnd([&](QWidget* w) {
+        menu->Popup(150, 150);
+        other.Popup(150, 150);
+        EXPECT_EQ(openPopupMenuWindow(), w);
+        // The open menu still paints and answers from its own items: hover
+        // each one, then run the second by its mnemonic.
+        for (int y = 4; y < w->height() - 4; y += 4)
+            QTest::mouseMove(w, QPoint(40, y));
+        QTest::keyClick(w, Qt::Key_C);
+    });
+    EXPECT_EQ(popups, 1) << "the nested openings ran no pop-up steps";
+    EXPECT_EQ(colorPickerClicks, 1);
+    EXPECT_EQ(otherItem->Caption, "Other") << "the refused menu got no mnemonics";
+}
+
+// Opened at a corner of a screen, the menu lies inside that screen, also
+// when the screen is scaled (the point comes in the screen's own pixels, the
+// window is placed in logical ones). The renderer moves the window 1 left and
+// 2 up from where it was placed, so the window may stand out by that much.
+TEST_F(TrayMenuPopup, StaysInsideTheScreenAtItsCorners) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect logical = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    const int deviceRight = logical.left() + int(logical.width() * ratio) - 1;
+    const int deviceBottom = logical.top() + int(logical.height() * ratio) - 1;
+    struct Corner {
+        const char* name;
+        int x, y;
+    } corners[] = {
+        {"bottom right", deviceRight, deviceBottom},
+        {"bottom left", logical.left(), deviceBottom},
+        {"top right", deviceRight, logical.top()},
+        {"top left", logical.left(), logical.top()},
+    };
+    for (const Corner& c : corners) {
+        QRect placed;
+        popupAnd([&](QWidget* w) { placed = w->geometry(); }, c.x, c.y);
+        EXPECT_TRUE(logical.adjusted(-1, -2, 0, 0).contains(placed)) << c.name << ": menu at " << placed.x() << "," << placed.y() << " "
+                                              << placed.width() << "x" << placed.height() << " on a screen of "
+                                              << logical.width() << "x" << logical.height();
+    }
+    const ScreenPoint middle = logicalScreenPoint(deviceRight / 2, deviceBottom / 2);
+    EXPECT_NEAR(middle.x, logical.left() + logical.width() / 2, 1);
+    EXPECT_NEAR(middle.y, logical.top() + logical.height() / 2, 1);
 }
 
 TEST(StyledPopupMenu, DefaultsAndStylerOwnership) {
