@@ -9,6 +9,9 @@ packages=(
   libgtest-dev googletest clang libclang-rt-14-dev
   xvfb openbox trayer xclip xdotool x11-utils x11-xserver-utils
   fonts-dejavu-core python3 locales
+  libwayland-dev libwayland-bin
+  sway xwayland foot wl-clipboard wtype waybar dbus-bin libglib2.0-bin pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim
 )
 missing=()
 for p in "${packages[@]}"; do
