@@ -4,11 +4,14 @@
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/popupmenuhost.h"
+#include "platform/qtplatform.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
+    if (!vornik::selectQtPlatform())
+        return 1;
     vornik::Application application(argc, argv);
     // Two collectors in one folder would overwrite each other's emails.txt.
     if (!vornik::lockFolderForThisProcess(vornik::executableDir())) {
