@@ -5,11 +5,14 @@
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/popupmenuhost.h"
+#include "platform/qtplatform.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
+    if (!vornik::selectQtPlatform())
+        return 1;
     vornik::Application application(argc, argv);
     // Two collectors on one list would overwrite each other's emails.txt.
     if (!vornik::lockFolderForThisProcess(vornik::addressFolder())) {

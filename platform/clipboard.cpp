@@ -1,5 +1,6 @@
 #include "platform/clipboard.h"
 
+#include "platform/clipboardwatcher.h"
 #include "platform/error.h"
 #include "platform/textoffers.h"
 
@@ -345,8 +346,14 @@ private:
 
 Clipboard::Clipboard(QObject* parent) : QObject(parent)
 {
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        m_watcher = openClipboardWatcher();
+        if (m_watcher) {
+            connect(m_watcher.get(), &ClipboardWatcher::changed, this, &Clipboard::changed, Qt::QueuedConnection);
+            return;
+        }
         m_reader = std::make_unique<X11Reader>();
+    }
     // Qt announces a change from inside its handling of the X event, outside
     // any event delivery of the application object. Queued, the notice
     // arrives as an event of its own, so that a failure in the collection
@@ -366,6 +373,8 @@ Clipboard::~Clipboard() = default;
 ClipboardText Clipboard::read()
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
+    if (m_watcher && !clipboard->ownsClipboard())
+        return m_watcher->read(m_timeout);
     // While this program owns the clipboard it would have to answer its own
     // request from inside the wait, so the content is read from Qt directly.
     if (!m_reader || !m_reader->available() || clipboard->ownsClipboard()) {

@@ -8,6 +8,8 @@
 
 namespace vornik {
 
+class ClipboardWatcher;
+
 // What a look at the clipboard found.
 struct ClipboardText {
     // The text in the locale's single-byte encoding; empty when the clipboard
@@ -43,6 +45,8 @@ signals:
 private:
     class X11Reader;
     std::unique_ptr<X11Reader> m_reader;
+    // Where the session calls for another way of watching (platform/clipboardwatcher.h).
+    std::unique_ptr<ClipboardWatcher> m_watcher;
     std::chrono::milliseconds m_timeout{2000};
 };
 

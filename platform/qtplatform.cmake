@@ -1,0 +1,1 @@
+target_sources(vornik_platform PRIVATE qtplatform.cpp qtplatform.h)

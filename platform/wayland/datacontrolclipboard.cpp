@@ -1,0 +1,345 @@
+#include "platform/wayland/datacontrolclipboard.h"
+
+#include "platform/error.h"
+#include "platform/wayland/textoffers.h"
+
+#include "ext-data-control-v1-client-protocol.h"
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+#include <QSocketNotifier>
+#include <QString>
+
+#include <wayland-client.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vornik {
+
+namespace {
+
+// The two protocols have the same requests and events under different names;
+// each of these binds the generated functions of one of them.
+struct ExtProtocol {
+    using Manager = ext_data_control_manager_v1;
+    using Device = ext_data_control_device_v1;
+    using Offer = ext_data_control_offer_v1;
+    using DeviceListener = ext_data_control_device_v1_listener;
+    using OfferListener = ext_data_control_offer_v1_listener;
+    static const wl_interface* managerInterface() { return &ext_data_control_manager_v1_interface; }
+    static Device* getDevice(Manager* m, wl_seat* seat) { return ext_data_control_manager_v1_get_data_device(m, seat); }
+    static void destroy(Manager* m) { ext_data_control_manager_v1_destroy(m); }
+    static void destroy(Device* d) { ext_data_control_device_v1_destroy(d); }
+    static void destroy(Offer* o) { ext_data_control_offer_v1_destroy(o); }
+    static void listen(Device* d, const DeviceListener* l, void* data) { ext_data_control_device_v1_add_listener(d, l, data); }
+    static void listen(Offer* o, const OfferListener* l, void* data) { ext_data_control_offer_v1_add_listener(o, l, data); }
+    static void receive(Offer* o, const char* type, int fd) { ext_data_control_offer_v1_receive(o, type, fd); }
+};
+
+struct WlrProtocol {
+    using Manager = zwlr_data_control_manager_v1;
+    using Device = zwlr_data_control_device_v1;
+    using Offer = zwlr_data_control_offer_v1;
+    using DeviceListener = zwlr_data_control_device_v1_listener;
+    using OfferListener = zwlr_data_control_offer_v1_listener;
+    static const wl_interface* managerInterface() { return &zwlr_data_control_manager_v1_interface; }
+    static Device* getDevice(Manager* m, wl_seat* seat) { return zwlr_data_control_manager_v1_get_data_device(m, seat); }
+    static void destroy(Manager* m) { zwlr_data_control_manager_v1_destroy(m); }
+    static void destroy(Device* d) { zwlr_data_control_device_v1_destroy(d); }
+    static void destroy(Offer* o) { zwlr_data_control_offer_v1_destroy(o); }
+    static void listen(Device* d, const DeviceListener* l, void* data) { zwlr_data_control_device_v1_add_listener(d, l, data); }
+    static void listen(Offer* o, const OfferListener* l, void* data) { zwlr_data_control_offer_v1_add_listener(o, l, data); }
+    static void receive(Offer* o, const char* type, int fd) { zwlr_data_control_offer_v1_receive(o, type, fd); }
+};
+
+// What the receiving side of one transfer got.
+enum class Transfer { Complete, TimedOut, Failed };
+
+Transfer readAll(int fd, std::chrono::steady_clock::time_point deadline, std::string& out)
+{
+    char buffer[65536];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return Transfer::TimedOut;
+        pollfd descriptor{fd, POLLIN, 0};
+        const int ready = ::poll(&descriptor, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return Transfer::Failed;
+        if (ready == 0)
+            continue;
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (count < 0)
+            return Transfer::Failed;
+        if (count == 0)
+            return Transfer::Complete;
+        out.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+std::string toLocalBytes(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+// The Wayland side: the connection, the seat, and the data device of
+// whichever protocol the compositor offers, with the offers it announced.
+class DataControlClipboard::Connection {
+public:
+    virtual ~Connection() = default;
+    virtual wl_display* display() const = 0;
+    // The types of the current selection; false when the clipboard is empty.
+    virtual bool selectionTypes(std::vector<std::string>& types) const = 0;
+    // Asks the selection's owner to write it in that type into fd.
+    virtual void receive(const std::string& type, int fd) = 0;
+    // New selections since the last call.
+    virtual int takeNewSelections() = 0;
+};
+
+namespace {
+
+template <typename Protocol>
+class ProtocolConnection : public DataControlClipboard::Connection {
+public:
+    ProtocolConnection(wl_display* display, wl_registry* registry, wl_seat* seat, typename Protocol::Manager* manager)
+        : m_display(display), m_registry(registry), m_seat(seat), m_manager(manager)
+    {
+        m_device = Protocol::getDevice(m_manager, m_seat);
+        Protocol::listen(m_device, &kDeviceListener, this);
+    }
+
+    ~ProtocolConnection() override
+    {
+        for (auto& [offer, types] : m_announced)
+            Protocol::destroy(offer);
+        if (m_selection)
+            Protocol::destroy(m_selection);
+        if (m_device)
+            Protocol::destroy(m_device);
+        Protocol::destroy(m_manager);
+        wl_seat_destroy(m_seat);
+        wl_registry_destroy(m_registry);
+        wl_display_disconnect(m_display);
+    }
+
+    wl_display* display() const override { return m_display; }
+
+    bool selectionTypes(std::vector<std::string>& types) const override
+    {
+        if (!m_selection)
+            return false;
+        types = m_selectionTypes;
+        return true;
+    }
+
+    void receive(const std::string& type, int fd) override { Protocol::receive(m_selection, type.c_str(), fd); }
+
+    int takeNewSelections() override { return std::exchange(m_newSelections, 0); }
+
+private:
+    using Offer = typename Protocol::Offer;
+    using Device = typename Protocol::Device;
+
+    // Each offer is announced first, then lists its types, then is made the
+    // selection (or the primary selection, which is not watched).
+    static void onDataOffer(void* data, Device*, Offer* offer)
+    {
+        auto* self = static_cast<ProtocolConnection*>(data);
+        self->m_announced[offer];
+        Protocol::listen(offer, &kOfferListener, self);
+    }
+
+    static void onOfferType(void* data, Offer* offer, const char* type)
+    {
+        auto* self = static_cast<ProtocolConnection*>(data);
+        const auto found = self->m_announced.find(offer);
+        if (found != self->m_announced.end())
+            found->second.emplace_back(type);
+    }
+
+    static void onSelection(void* data, Device*, Offer* offer)
+    {
+        auto* self = static_cast<ProtocolConnection*>(data);
+        if (self->m_selection)
+            Protocol::destroy(self->m_selection);
+        self->m_selection = offer;
+        self->m_selectionTypes.clear();
+        if (offer) {
+            const auto found = self->m_announced.find(offer);
+            if (found != self->m_announced.end()) {
+                self->m_selectionTypes = std::move(found->second);
+                self->m_announced.erase(found);
+            }
+        }
+        ++self->m_newSelections;
+    }
+
+    static void onPrimarySelection(void* data, Device*, Offer* offer)
+    {
+        auto* self = static_cast<ProtocolConnection*>(data);
+        if (offer && self->m_announced.erase(offer))
+            Protocol::destroy(offer);
+    }
+
+    // The seat went away; the clipboard reads as empty from then on.
+    static void onFinished(void* data, Device*)
+    {
+        auto* self = static_cast<ProtocolConnection*>(data);
+        Protocol::destroy(self->m_device);
+        self->m_device = nullptr;
+        if (self->m_selection)
+            Protocol::destroy(self->m_selection);
+        self->m_selection = nullptr;
+        self->m_selectionTypes.clear();
+    }
+
+    static constexpr typename Protocol::DeviceListener kDeviceListener = {
+        onDataOffer, onSelection, onFinished, onPrimarySelection};
+    static constexpr typename Protocol::OfferListener kOfferListener = {onOfferType};
+
+    wl_display* m_display;
+    wl_registry* m_registry;
+    wl_seat* m_seat;
+    typename Protocol::Manager* m_manager;
+    Device* m_device = nullptr;
+    std::map<Offer*, std::vector<std::string>> m_announced;
+    Offer* m_selection = nullptr;
+    std::vector<std::string> m_selectionTypes;
+    int m_newSelections = 0;
+};
+
+// The globals of interest, as the registry lists them.
+struct Globals {
+    wl_registry* registry = nullptr;
+    std::uint32_t seat = 0;
+    std::uint32_t ext = 0;
+    std::uint32_t wlr = 0;
+};
+
+void onGlobal(void* data, wl_registry*, std::uint32_t name, const char* interface, std::uint32_t)
+{
+    auto* globals = static_cast<Globals*>(data);
+    const std::string_view kind = interface;
+    // The first seat is the user's; a headless or nested session has one.
+    if (kind == wl_seat_interface.name && !globals->seat)
+        globals->seat = name;
+    else if (kind == ext_data_control_manager_v1_interface.name)
+        globals->ext = name;
+    else if (kind == zwlr_data_control_manager_v1_interface.name)
+        globals->wlr = name;
+}
+
+void onGlobalRemoved(void*, wl_registry*, std::uint32_t) {}
+
+const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemoved};
+
+template <typename Protocol>
+std::unique_ptr<DataControlClipboard::Connection> bindProtocol(wl_display* display, Globals& globals, std::uint32_t name)
+{
+    auto* seat = static_cast<wl_seat*>(wl_registry_bind(globals.registry, globals.seat, &wl_seat_interface, 1));
+    // Version 1 of either manager: the primary selection is of no interest.
+    auto* manager = static_cast<typename Protocol::Manager*>(
+        wl_registry_bind(globals.registry, name, Protocol::managerInterface(), 1));
+    return std::make_unique<ProtocolConnection<Protocol>>(display, globals.registry, seat, manager);
+}
+
+} // namespace
+
+std::unique_ptr<DataControlClipboard> DataControlClipboard::open()
+{
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return nullptr;
+    Globals globals;
+    globals.registry = wl_display_get_registry(display);
+    wl_registry_add_listener(globals.registry, &kRegistryListener, &globals);
+    if (wl_display_roundtrip(display) < 0 || !globals.seat || (!globals.ext && !globals.wlr)) {
+        wl_registry_destroy(globals.registry);
+        wl_display_disconnect(display);
+        return nullptr;
+    }
+    std::unique_ptr<Connection> connection = globals.ext ? bindProtocol<ExtProtocol>(display, globals, globals.ext)
+                                                         : bindProtocol<WlrProtocol>(display, globals, globals.wlr);
+    // The compositor answers the new device with the current selection. That
+    // one is the content at start, not a change.
+    if (wl_display_roundtrip(display) < 0)
+        return nullptr;
+    connection->takeNewSelections();
+    return std::unique_ptr<DataControlClipboard>(new DataControlClipboard(std::move(connection)));
+}
+
+DataControlClipboard::DataControlClipboard(std::unique_ptr<Connection> connection) : m_connection(std::move(connection))
+{
+    auto* notifier = new QSocketNotifier(wl_display_get_fd(m_connection->display()), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
+        dispatch();
+        if (wl_display_get_error(m_connection->display()))
+            notifier->setEnabled(false);
+    });
+}
+
+DataControlClipboard::~DataControlClipboard() = default;
+
+void DataControlClipboard::dispatch()
+{
+    wl_display* display = m_connection->display();
+    while (wl_display_prepare_read(display) != 0)
+        wl_display_dispatch_pending(display);
+    wl_display_flush(display);
+    wl_display_read_events(display);
+    wl_display_dispatch_pending(display);
+    // Announced only now, outside libwayland's callbacks, so that whatever the
+    // receivers do (and throw) happens on the program's own stack.
+    for (int n = m_connection->takeNewSelections(); n > 0; --n)
+        emit changed();
+}
+
+ClipboardText DataControlClipboard::read(std::chrono::milliseconds timeout)
+{
+    ClipboardText result;
+    std::vector<std::string> types;
+    if (!m_connection->selectionTypes(types))
+        return result;
+    result.secret = offerMarksSecret(types);
+    if (result.secret)
+        return result;
+    const std::optional<std::string> type = chooseTextOffer(types);
+    if (!type)
+        return result;
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0)
+        throw Error(kCannotOpenClipboard);
+    m_connection->receive(*type, pipe[1]);
+    wl_display_flush(m_connection->display());
+    // The owner writes into its copy of the descriptor; the end of the data
+    // shows only once every copy of the writing end is closed.
+    ::close(pipe[1]);
+    std::string bytes;
+    const Transfer transfer = readAll(pipe[0], std::chrono::steady_clock::now() + timeout, bytes);
+    ::close(pipe[0]);
+    if (transfer != Transfer::Complete)
+        throw Error(kCannotOpenClipboard);
+    // The text ends at its first zero byte, as a C string on the clipboard would.
+    bytes.resize(std::min(bytes.size(), bytes.find('\0')));
+    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    result.text = toLocalBytes(textTypeIsLatin1(*type) ? QString::fromLatin1(raw) : QString::fromUtf8(raw));
+    return result;
+}
+
+} // namespace vornik

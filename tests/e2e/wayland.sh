@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The program on a Wayland session (headless sway): it runs through Xwayland
+# even where the session exports QT_QPA_PLATFORM=wayland, says so and stops
+# where there is no Xwayland, and collects copies made by native Wayland
+# programs while one of them has the focus.
+source "$(dirname "$0")/wayland-lib.sh"
+
+start_wayland 1280x800 336699
+install_app
+
+# Sway tells of every window that opens; the main window shows once at start.
+in_session swaymsg -r -t subscribe -m '["window"]' >"$E2E_TMP/windows.log" 2>&1 &
+E2E_PIDS+=($!)
+
+# Whether sway told of a window of that title from Xwayland.
+xwayland_window_opened() {
+    python3 - "$1" "$E2E_TMP/windows.log" <<'PY'
+import json, sys
+title, log = sys.argv[1], sys.argv[2]
+for line in open(log):
+    try:
+        container = json.loads(line).get("container", {})
+    except ValueError:
+        continue
+    if container.get("name") == title and container.get("shell") == "xwayland":
+        sys.exit(0)
+sys.exit(1)
+PY
+}
+
+note "start with QT_QPA_PLATFORM=wayland exported"
+start_app_in_session QT_QPA_PLATFORM=wayland
+wait_for 20 xwayland_window_opened Form1 || fail "the main window did not appear on Xwayland"
+wait_for 10 in_session xdotool search --name '^Form1$' || fail "the main window is not an X window"
+app_running || fail "the program ended"
+
+note "a Wayland session without Xwayland"
+for display in "" ":$((RANDOM % 1000 + 3000))"; do
+    set +e
+    in_session env -u DISPLAY ${display:+DISPLAY=$display} QT_QPA_PLATFORM=wayland "$APP_BIN" \
+        >"$E2E_TMP/noxw.log" 2>&1
+    status=$?
+    set -e
+    ((status != 0)) || fail "without Xwayland (DISPLAY='$display') the program exited with status 0"
+    grep -q 'Xwayland' "$E2E_TMP/noxw.log" || fail "without Xwayland (DISPLAY='$display') no clear message: $(cat "$E2E_TMP/noxw.log")"
+done
+note "copies of native programs while a native window has the focus"
+start_foot 00ff00 native
+expect_file() {
+    local expected=$1 what=$2
+    printf '%b' "$expected" >"$E2E_TMP/expected"
+    wait_for 10 cmp -s "$E2E_TMP/expected" "$APP_DIR/emails.txt" || {
+        echo "expected:"; od -c "$E2E_TMP/expected" | head; echo "found:"; od -c "$APP_DIR/emails.txt" 2>&1 | head
+        fail "$what"
+    }
+    note "ok: $what"
+}
+owner() { in_session setsid "$VORNIK_TEST_BIN_DIR/e2e/wl_owner" "$@" </dev/null >/dev/null 2>&1 & }
+
+wl_copy 'x a@b y'
+expect_file 'a@b\r\n' "a copy by wl-copy is collected"
+wl_copy 'mail c@d now'
+expect_file 'a@b\r\nc@d\r\n' "the next copy too"
+
+# A password manager's copy: the text together with the secret hint.
+owner 'secret@vault' 'text/plain;charset=utf-8' UTF8_STRING x-kde-passwordManagerHint
+selection_is() { [[ $(wl_paste) == "$1" ]]; }
+wait_for 10 selection_is 'secret@vault' || fail "the secret copy did not become the selection"
+wl_copy 'after@secret'
+expect_file 'a@b\r\nc@d\r\nafter@secret\r\n' "a copy marked secret is not collected"
+
+# The same text without the hint is collected, so it was the hint that kept
+# the secret out.
+owner 'plain@owner' 'text/plain;charset=utf-8' UTF8_STRING
+expect_file 'a@b\r\nc@d\r\nafter@secret\r\nplain@owner\r\n' "the same kind of copy without the hint is collected"
+
+# An owner that never writes: "Cannot open clipboard." within the timeout,
+# and collection goes on with the next copy.
+owner --mute 'hang@owner' 'text/plain;charset=utf-8'
+error_box() { in_session xdotool search --onlyvisible --name '^Vornik Tools$' >/dev/null 2>&1; }
+wait_for 10 error_box || fail "no message when the clipboard owner never writes"
+# Keys go to the window sway has focused; Xwayland may pass the focus on to
+# the box a little later than sway reports it, so Return is pressed again
+# until the box is gone.
+close_box() {
+    sway_cmd '[title="^Vornik Tools$"] focus' && focused_window_is 'Vornik Tools' && in_session wtype -k Return
+    sleep 0.5
+    not error_box
+}
+wait_for 15 close_box || fail "the message box did not close"
+sway_cmd '[title="^native$"] focus'
+wl_copy 'after@hang'
+expect_file 'a@b\r\nc@d\r\nafter@secret\r\nplain@owner\r\nafter@hang\r\n' "a mute owner is reported and collection goes on"
+
+app_running || fail "the program ended"
+echo "wayland: all checks passed"

@@ -1,0 +1,110 @@
+// A native Wayland clipboard owner for the end-to-end tests, which wl-copy
+// cannot stand in for: it offers the text under several types at once (the
+// text types together with a password manager's secret hint), or never
+// writes what it is asked for. It takes the selection through data control,
+// so it needs no window and no focus, and stays until another selection
+// replaces its own.
+//
+//   wl_owner [--mute] TEXT TYPE...
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+#include <wayland-client.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct State {
+    wl_seat* seat = nullptr;
+    zwlr_data_control_manager_v1* manager = nullptr;
+    std::string text;
+    bool mute = false;
+    bool cancelled = false;
+    std::vector<int> heldOpen;
+};
+
+void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
+{
+    auto* state = static_cast<State*>(data);
+    if (!std::strcmp(interface, wl_seat_interface.name) && !state->seat)
+        state->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    else if (!std::strcmp(interface, zwlr_data_control_manager_v1_interface.name))
+        state->manager = static_cast<zwlr_data_control_manager_v1*>(
+            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
+}
+
+void onGlobalRemoved(void*, wl_registry*, uint32_t) {}
+
+void onSend(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd)
+{
+    auto* state = static_cast<State*>(data);
+    if (state->mute) {
+        // Never written and never closed: the reader sees neither data nor end.
+        state->heldOpen.push_back(fd);
+        return;
+    }
+    std::size_t done = 0;
+    while (done < state->text.size()) {
+        const ssize_t n = write(fd, state->text.data() + done, state->text.size() - done);
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    close(fd);
+}
+
+void onCancelled(void* data, zwlr_data_control_source_v1*)
+{
+    static_cast<State*>(data)->cancelled = true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    State state;
+    int first = 1;
+    if (argc > 1 && !std::strcmp(argv[1], "--mute")) {
+        state.mute = true;
+        first = 2;
+    }
+    if (argc - first < 2) {
+        std::fprintf(stderr, "usage: wl_owner [--mute] TEXT TYPE...\n");
+        return 2;
+    }
+    state.text = argv[first];
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "wl_owner: no Wayland display\n");
+        return 1;
+    }
+    static const wl_registry_listener registryListener = {onGlobal, onGlobalRemoved};
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &registryListener, &state);
+    wl_display_roundtrip(display);
+    if (!state.seat || !state.manager) {
+        std::fprintf(stderr, "wl_owner: the compositor offers no seat or no data control\n");
+        return 1;
+    }
+    static const zwlr_data_control_source_v1_listener sourceListener = {onSend, onCancelled};
+    zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(state.manager);
+    zwlr_data_control_source_v1_add_listener(source, &sourceListener, &state);
+    for (int i = first + 1; i < argc; ++i)
+        zwlr_data_control_source_v1_offer(source, argv[i]);
+    zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(state.manager, state.seat);
+    zwlr_data_control_device_v1_set_selection(device, source);
+    wl_display_roundtrip(display);
+    std::printf("owner\n");
+    std::fflush(stdout);
+    while (!state.cancelled && wl_display_dispatch(display) >= 0) {
+    }
+    for (int fd : state.heldOpen)
+        close(fd);
+    wl_display_disconnect(display);
+    return 0;
+}
