@@ -146,24 +146,61 @@ void PictureBox::paintEvent(QPaintEvent* event)
         painter.fillRect(r, palette().window());
 }
 
-bool PictureBox::pointerOverPicture(QPointF logicalPosition) const
+QWidget* PictureBox::widgetAt(QPointF logicalPosition) const
 {
     const QPoint local = logicalPosition.toPoint();
-    if (!rect().contains(local))
-        return false;
     QWidget* top = QApplication::widgetAt(mapToGlobal(local));
-    if (top == nullptr) {
-        // Without a window system answer (offscreen), fall back to what
-        // stacks over us inside our own window.
-        top = window()->childAt(mapTo(window(), local));
-        if (top == nullptr)
-            return window() == this;
-    }
+    if (top != nullptr)
+        return top->window() == window() ? top : nullptr;
+    // Without a window system answer (offscreen), fall back to what stacks
+    // at the point inside our own window.
+    const QPoint inWindow = mapTo(window(), local);
+    if (!window()->rect().contains(inWindow))
+        return nullptr;
+    QWidget* child = window()->childAt(inWindow);
+    return child != nullptr ? child : window();
+}
+
+bool PictureBox::pointerOverPicture(QPointF logicalPosition) const
+{
+    if (!rect().contains(logicalPosition.toPoint()))
+        return false;
+    QWidget* top = widgetAt(logicalPosition);
     return top == this || isAncestorOf(top);
 }
 
+void PictureBox::passOn(QMouseEvent* event)
+{
+    if (!m_elsewhere)
+        return;
+    const QPointF global = event->globalPosition();
+    QMouseEvent passed(event->type(), m_elsewhere->mapFromGlobal(global), m_elsewhere->window()->mapFromGlobal(global),
+                       global, event->button(), event->buttons(), event->modifiers(), event->pointingDevice());
+    passed.setTimestamp(event->timestamp());
+    QApplication::sendEvent(m_elsewhere, &passed);
+}
+
+// WORKAROUND: Qt grabs the mouse implicitly for the widget that took the first
+// press until every button is up, so all mouse events of a picture drag come
+// here. Only the left button captures the pointer for the picture: during a
+// right- or middle-button drag, a further press goes to the widget under the
+// pointer (the info panel, an edit box), which then keeps it and the moves
+// and release that belong to it, as its own press would have.
+
 void PictureBox::mousePressEvent(QMouseEvent* event)
 {
+    if (m_elsewhereButtons != Qt::NoButton) {
+        m_elsewhereButtons |= event->button();
+        passOn(event);
+        return;
+    }
+    const Qt::MouseButtons alreadyHeld = event->buttons() & ~event->button();
+    if (alreadyHeld != Qt::NoButton && !(alreadyHeld & Qt::LeftButton) && !pointerOverPicture(event->position())) {
+        m_elsewhereButtons = event->button();
+        m_elsewhere = widgetAt(event->position());
+        passOn(event);
+        return;
+    }
     const QPoint p = eventDevicePixel(event);
     if (onMouseDown)
         onMouseDown(event->button(), event->modifiers(), p.x(), p.y());
@@ -171,12 +208,12 @@ void PictureBox::mousePressEvent(QMouseEvent* event)
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event)
 {
-    // WORKAROUND: Qt grabs the mouse implicitly for the widget under any
-    // pressed button, so moves keep arriving here during a right- or
-    // middle-button drag even with the pointer over the info panel or outside
-    // the window. Only a left-button press captures the pointer for the
-    // picture; with only other buttons held, moves count only while the
-    // pointer is really over the picture.
+    if (m_elsewhereButtons != Qt::NoButton) {
+        passOn(event);
+        return;
+    }
+    // With only other buttons than the left one held, moves count only while
+    // the pointer is really over the picture.
     if (!(event->buttons() & Qt::LeftButton) && event->buttons() != Qt::NoButton &&
         !pointerOverPicture(event->position()))
         return;
@@ -187,11 +224,26 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event)
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
-    // A release is always reported, also after a right- or middle-button drag
-    // that ended off the picture, so that a drag never outlives its button.
+    if (m_elsewhereButtons & event->button()) {
+        m_elsewhereButtons &= ~event->button();
+        passOn(event);
+        if (m_elsewhereButtons == Qt::NoButton)
+            m_elsewhere = nullptr;
+        return;
+    }
+    // A release of a button pressed on the picture is always reported, also
+    // after a right- or middle-button drag that ended off the picture, so
+    // that a drag never outlives its button.
     const QPoint p = eventDevicePixel(event);
     if (onMouseUp)
         onMouseUp(event->button(), event->modifiers(), p.x(), p.y());
+}
+
+void PictureBox::hideEvent(QHideEvent* event)
+{
+    m_elsewhereButtons = Qt::NoButton;
+    m_elsewhere = nullptr;
+    QWidget::hideEvent(event);
 }
 
 } // namespace vornik

@@ -3,6 +3,7 @@
 #include "platform/bitmap.h"
 #include "screentools/agg2d.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -50,11 +51,21 @@ class PictureBox : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
+    // The widget of this window under a position, or nullptr outside it.
+    QWidget* widgetAt(QPointF logicalPosition) const;
     bool pointerOverPicture(QPointF logicalPosition) const;
+    // Hands a mouse event that reached the picture only through Qt's grab to
+    // the widget that would have had it.
+    void passOn(QMouseEvent* event);
 
     Bitmap m_picture;
+    // Buttons pressed while the picture held no capture and the pointer was
+    // elsewhere, and the widget that took them (none outside the window).
+    Qt::MouseButtons m_elsewhereButtons;
+    QPointer<QWidget> m_elsewhere;
 };
 
 } // namespace vornik

@@ -40,7 +40,7 @@ void fillSolidRect(Bitmap& surface, const GradientRect& rect, Color color) {
 }
 
 void PaintBandGradient(Bitmap& canvas, Color fromColor, Color toColor, int bandCount,
-                       const GradientRect& rect, bool horizontal) {
+                       const GradientRect& rect, bool horizontal, SurfaceOrigin at) {
     // A count of zero means one band. A negative count would divide the
     // colour range by a negative number and draw nothing sensible, so it is
     // treated the same way.
@@ -65,19 +65,20 @@ void PaintBandGradient(Bitmap& canvas, Color fromColor, Color toColor, int bandC
         // drawing code this gradient reproduces does.
         const int start = origin + int(std::uint16_t(roundHalfEven(i * bandSize)));
         const int end = std::min(limit, start + bandReach);
-        if (horizontal)
-            fillSolidRect(canvas, GradientRect{start, rect.top, end, rect.bottom}, band);
-        else
-            fillSolidRect(canvas, GradientRect{rect.left, start, rect.right, end}, band);
+        const GradientRect area = horizontal ? GradientRect{start, rect.top, end, rect.bottom}
+                                             : GradientRect{rect.left, start, rect.right, end};
+        fillSolidRect(canvas, GradientRect{area.left - at.x, area.top - at.y, area.right - at.x, area.bottom - at.y},
+                      band);
     }
 }
 
 void paintPanelGradient(Bitmap& canvas, Color fromColor, Color toColor, const GradientRect& rect,
-                        bool horizontal) {
+                        bool horizontal, SurfaceOrigin at) {
     if (toColor == clNone)
-        fillSolidRect(canvas, rect, resolveColor(fromColor));
+        fillSolidRect(canvas, GradientRect{rect.left - at.x, rect.top - at.y, rect.right - at.x, rect.bottom - at.y},
+                      resolveColor(fromColor));
     else
-        PaintBandGradient(canvas, fromColor, toColor, 64, rect, horizontal);
+        PaintBandGradient(canvas, fromColor, toColor, 64, rect, horizontal, at);
 }
 
 // A one-pixel pen draws the cosmetic line of the desktop's line drawing: one
@@ -96,7 +97,7 @@ void paintPanelGradient(Bitmap& canvas, Color fromColor, Color toColor, const Gr
 // diagonals: the centre line and one on each side, 0.71 pixels from it. The
 // grip's lines all end on the right or bottom edge, just outside the surface,
 // so neither the round caps nor the last point show there.
-void drawPenLine(Bitmap& surface, int x0, int y0, int x1, int y1, int penWidth, Color color) {
+void drawPenLine(Bitmap& surface, int x0, int y0, int x1, int y1, int penWidth, Color color, SurfaceOrigin at) {
     const std::uint32_t pixel = opaquePixel(resolveColor(color));
     const int dx = x1 - x0, dy = y1 - y0;
     if (penWidth <= 1) {
@@ -104,7 +105,7 @@ void drawPenLine(Bitmap& surface, int x0, int y0, int x1, int y1, int penWidth, 
         for (int k = 0; k < steps; ++k) {
             const int x = x0 + static_cast<int>(std::floor(double(dx) * k / steps + 0.5));
             const int y = y0 + static_cast<int>(std::floor(double(dy) * k / steps + 0.5));
-            plot(surface, x, y, pixel);
+            plot(surface, x - at.x, y - at.y, pixel);
         }
         return;
     }
@@ -112,10 +113,10 @@ void drawPenLine(Bitmap& surface, int x0, int y0, int x1, int y1, int penWidth, 
     const double half = penWidth / 2.0;
     const double lengthSquared = double(dx) * dx + double(dy) * dy;
     const int reach = static_cast<int>(std::ceil(half));
-    const int left = std::max(std::min(x0, x1) - reach, 0);
-    const int right = std::min(std::max(x0, x1) + reach, surface.width() - 1);
-    const int top = std::max(std::min(y0, y1) - reach, 0);
-    const int bottom = std::min(std::max(y0, y1) + reach, surface.height() - 1);
+    const int left = std::max(std::min(x0, x1) - reach, at.x);
+    const int right = std::min(std::max(x0, x1) + reach, at.x + surface.width() - 1);
+    const int top = std::max(std::min(y0, y1) - reach, at.y);
+    const int bottom = std::min(std::max(y0, y1) + reach, at.y + surface.height() - 1);
     constexpr double kTieBias = 1.0 / 64;
     for (int y = top; y <= bottom; ++y) {
         for (int x = left; x <= right; ++x) {
@@ -126,19 +127,19 @@ void drawPenLine(Bitmap& surface, int x0, int y0, int x1, int y1, int penWidth, 
             const double ex = sx - (x0 + t * dx);
             const double ey = sy - (y0 + t * dy);
             if (ex * ex + ey * ey <= half * half)
-                surface.setPixel32(x, y, pixel);
+                surface.setPixel32(x - at.x, y - at.y, pixel);
         }
     }
 }
 
-void paintSizeGrip(Bitmap& surface, int width, int height) {
+void paintSizeGrip(Bitmap& surface, int width, int height, SurfaceOrigin at) {
     const int r = width, b = height;
-    drawPenLine(surface, r, b - 11, r - 11, b, 2, kGripDarkColor);
-    drawPenLine(surface, r, b - 6, r - 7, b, 2, kGripDarkColor);
-    drawPenLine(surface, r, b - 3, r - 3, b, 2, kGripDarkColor);
-    drawPenLine(surface, r, b - 12, r - 12, b, 1, kGripLightColor);
-    drawPenLine(surface, r, b - 8, r - 8, b, 1, kGripLightColor);
-    drawPenLine(surface, r, b - 4, r - 4, b, 1, kGripLightColor);
+    drawPenLine(surface, r, b - 11, r - 11, b, 2, kGripDarkColor, at);
+    drawPenLine(surface, r, b - 6, r - 7, b, 2, kGripDarkColor, at);
+    drawPenLine(surface, r, b - 3, r - 3, b, 2, kGripDarkColor, at);
+    drawPenLine(surface, r, b - 12, r - 12, b, 1, kGripLightColor, at);
+    drawPenLine(surface, r, b - 8, r - 8, b, 1, kGripLightColor, at);
+    drawPenLine(surface, r, b - 4, r - 4, b, 1, kGripLightColor, at);
 }
 
 int captionStripHeight(const PanelLook& look) {
@@ -146,11 +147,14 @@ int captionStripHeight(const PanelLook& look) {
 }
 
 void paintPanelBackground(Bitmap& surface, const PanelLook& look) {
-    const int w = surface.width(), h = surface.height();
-    paintPanelGradient(surface, look.color, look.colorTo, GradientRect{0, 0, w, h}, look.horizontal);
+    paintPanelBackground(surface, look, surface.width(), surface.height(), SurfaceOrigin{});
+}
+
+void paintPanelBackground(Bitmap& surface, const PanelLook& look, int w, int h, SurfaceOrigin at) {
+    paintPanelGradient(surface, look.color, look.colorTo, GradientRect{0, 0, w, h}, look.horizontal, at);
     if (look.captionVisible)
         paintPanelGradient(surface, look.captionColor, look.captionColorTo,
-                           GradientRect{0, 0, w, captionStripHeight(look)}, look.captionHorizontal);
+                           GradientRect{0, 0, w, captionStripHeight(look)}, look.captionHorizontal, at);
 }
 
 int panelHitTest(int x, int y, const PanelHitArea& area) {

@@ -1,7 +1,9 @@
 #include "widgets/gradientpanel.h"
 
 #include <QFontMetrics>
+#include <QHideEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -108,18 +110,26 @@ int TGradientPanel::hitTest(const QPoint& point) const {
     return panelHitTest(point.x(), point.y(), area);
 }
 
-void TGradientPanel::paintEvent(QPaintEvent*) {
+void TGradientPanel::paintEvent(QPaintEvent* event) {
     const int w = width(), h = height();
-    if (w <= 0 || h <= 0)
+    // Only the part the paint asks for is composed: an exposed strip or a
+    // transparent child's repaint costs its own area, not the whole panel.
+    // Every routine below draws in panel coordinates, so the part gets the
+    // pixels a whole paint would give it.
+    const QRect part = event->rect().intersected(rect());
+    m_lastComposed = part;
+    if (part.isEmpty())
         return;
+    const SurfaceOrigin at{part.x(), part.y()};
 
-    Bitmap surface(w, h, 32);
+    Bitmap surface(part.width(), part.height(), 32);
     const PanelLook l = look();
-    paintPanelBackground(surface, l);
+    paintPanelBackground(surface, l, w, h, at);
 
-    QImage image(surface.bits(), w, h, int(surface.stride()), QImage::Format_RGB32);
-    if (m_caption.Visible && !m_caption.Text.isEmpty()) {
+    QImage image(surface.bits(), part.width(), part.height(), int(surface.stride()), QImage::Format_RGB32);
+    if (m_caption.Visible && !m_caption.Text.isEmpty() && part.top() < m_caption.Height) {
         QPainter title(&image);
+        title.translate(-at.x, -at.y);
         title.setFont(m_caption.Font.Font);
         title.setPen(toQColor(m_caption.Font.FontColor));
         // The caption's text rectangle runs from the indents to the right
@@ -138,10 +148,10 @@ void TGradientPanel::paintEvent(QPaintEvent*) {
                        shown);
     }
     if (m_canSize)
-        paintSizeGrip(surface, w, h);
+        paintSizeGrip(surface, w, h, at);
 
     QPainter painter(this);
-    painter.drawImage(0, 0, image);
+    painter.drawImage(part.topLeft(), image);
 }
 
 void TGradientPanel::resizeEvent(QResizeEvent* event) {
@@ -175,10 +185,66 @@ void TGradientPanel::mousePressEvent(QMouseEvent* event) {
         return;
     m_dragStartGlobal = event->globalPosition().toPoint();
     m_dragStartGeometry = geometry();
+    // Keys reach the top-level window first; a filter installed now runs
+    // before any the window's owner installed, so Escape can be taken away
+    // from the window's own key handling while the drag lasts.
+    if (QWindow* keys = window()->windowHandle()) {
+        m_keyWindow = keys;
+        keys->installEventFilter(this);
+    }
+}
+
+void TGradientPanel::endDrag() {
+    m_drag = Drag::None;
+    if (m_keyWindow)
+        m_keyWindow->removeEventFilter(this);
+    m_keyWindow = nullptr;
+}
+
+void TGradientPanel::cancelDrag() {
+    if (m_drag == Drag::None)
+        return;
+    const QRect before = m_dragStartGeometry;
+    endDrag();
+    setGeometry(before);
+}
+
+bool TGradientPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_keyWindow || event->type() != QEvent::KeyPress || m_drag == Drag::None)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Escape) {
+        cancelDrag();
+        return true;
+    }
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_AltGr:
+        break;
+    default:
+        endDrag();
+        break;
+    }
+    return false;
+}
+
+void TGradientPanel::hideEvent(QHideEvent* event) {
+    // The tool window closing (or any other hiding) ends a drag where it is;
+    // otherwise the next showing would find the panel still following the
+    // pointer with no button held.
+    endDrag();
+    QWidget::hideEvent(event);
 }
 
 void TGradientPanel::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
+    // A release that went elsewhere (a modal box, another window) still ends
+    // the drag at the next move.
+    if (m_drag != Drag::None && !(event->buttons() & Qt::LeftButton))
+        endDrag();
     if (m_drag == Drag::None) {
         trackPointer(event->position().toPoint());
         return;
@@ -200,7 +266,7 @@ void TGradientPanel::mouseMoveEvent(QMouseEvent* event) {
 void TGradientPanel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     if (event->button() == Qt::LeftButton)
-        m_drag = Drag::None;
+        endDrag();
 }
 
 void TGradientPanel::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -5,9 +5,11 @@
 
 #include <QFont>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <QWindow>
 
 namespace vornik {
 
@@ -84,6 +86,19 @@ class TGradientPanel : public QWidget {
     // The look of the panel as the painting code takes it.
     PanelLook look() const;
 
+    // A move or resize by the caption strip or the grip is under way. It
+    // behaves like the desktop's own move and size loops: Escape cancels it
+    // and puts the panel back where it was, any other key ends it where the
+    // panel is and goes on to the window, and so does hiding the panel or
+    // a pointer move that arrives with the left button no longer held.
+    bool dragging() const { return m_drag != Drag::None; }
+    void cancelDrag();
+    void endDrag();
+
+    // The panel rectangle that the last paint composed: only what the paint
+    // event asked for, so that an exposed strip costs a strip.
+    QRect lastComposedRect() const { return m_lastComposed; }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -91,6 +106,8 @@ class TGradientPanel : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     enum class Drag { None, Move, Size };
@@ -112,6 +129,9 @@ class TGradientPanel : public QWidget {
     Drag m_drag = Drag::None;
     QPoint m_dragStartGlobal;
     QRect m_dragStartGeometry;
+    // The top-level window whose keys the panel watches while it drags.
+    QPointer<QWindow> m_keyWindow;
+    QRect m_lastComposed;
 };
 
 } // namespace vornik

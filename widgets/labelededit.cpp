@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QMoveEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 
@@ -23,6 +24,9 @@ constexpr int kColorWindowFrame = 6;
 
 TLabeledEdit::TLabeledEdit(QWidget* parent) : QLineEdit(parent), m_label(new QLabel(parent)) {
     setFrame(false);
+    // The box paints every one of its pixels itself (see paintEvent), so a new
+    // readout text repaints the box alone, not the panel behind it first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // The border is drawn over the box's outermost pixels; the text keeps
     // clear of it.
     setTextMargins(1, 1, 1, 1);
@@ -66,6 +70,12 @@ void TLabeledEdit::moveEvent(QMoveEvent* event) {
 }
 
 void TLabeledEdit::paintEvent(QPaintEvent* event) {
+    // The style fills the box with the window colour already; filling it
+    // here first keeps the box opaque whatever style draws it.
+    {
+        QPainter background(this);
+        background.fillRect(event->rect(), palette().brush(QPalette::Base));
+    }
     QLineEdit::paintEvent(event);
     QPainter painter(this);
     painter.setPen(toQColor(systemColor(kColorWindowFrame)));

@@ -1,6 +1,7 @@
 #include "app/mainform_unit.h"
 #include "platform/files.h"
 #include "screentools/picturebox.h"
+#include "widgets/gradientpanel.h"
 #include "widgets/labelededit.h"
 #include "widgets/menuitem.h"
 
@@ -166,6 +167,121 @@ TEST_F(ToolWindow, CopiedReadoutIsCollectedOnlyWhileCollectionIsOn)
     EXPECT_TRUE(form->menu_emailcollect->Checked);
     QGuiApplication::clipboard()->setText(QStringLiteral("third@host"));
     QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(fileContent()), QStringLiteral("me@host\r\nthird@host\r\n"), 2000);
+}
+
+// Counts the presses that reach a widget.
+class PressCounter : public QObject {
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        presses += event->type() == QEvent::MouseButtonPress;
+        return false;
+    }
+};
+
+// A panel drag ends with the tool window: Escape cancels it without closing
+// the window, F2 or a close ends it where it is, and after the next opening
+// the panel does not follow the pointer with no button held.
+TEST_F(ToolWindow, APanelDragDoesNotOutliveTheToolWindow)
+{
+    QWindow* window = form->windowHandle();
+    TGradientPanel* panel = form->GradientPanel1;
+    const QRect start = panel->geometry();
+    const QPoint caption = start.topLeft() + QPoint(60, 8);
+    const QPoint grip = start.bottomRight();
+    enum class End { Escape, F2, Close };
+    struct Case {
+        QPoint press;
+        End end;
+        QRect after;
+        bool open;
+    };
+    const Case cases[] = {
+        {caption, End::Escape, start, true},
+        {grip, End::Escape, start, true},
+        {caption, End::F2, start.translated(-200, 150), false},
+        {caption, End::Close, start.translated(-200, 150), false},
+        {grip, End::Close, QRect(start.topLeft(), start.size() + QSize(-200, 150)), false},
+    };
+    for (const Case& c : cases) {
+        panel->setGeometry(start);
+        form->Image1MouseMove({}, 12, 34);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QTest::mousePress(window, Qt::LeftButton, {}, c.press);
+        QTest::mouseMove(window, c.press + QPoint(-100, 75));
+        QTest::mouseMove(window, c.press + QPoint(-200, 150));
+        if (c.end == End::Escape)
+            key(Qt::Key_Escape);
+        else if (c.end == End::F2)
+            key(Qt::Key_F2);
+        else
+            form->close();
+        EXPECT_EQ(form->isVisible(), c.open) << int(c.end);
+        EXPECT_EQ(panel->geometry(), c.after) << int(c.end);
+        EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), c.end == End::F2 ? "12:34" : "before");
+        // The release of a drag ended by closing never reaches the window: the
+        // button is let go only after the next opening, and until then the
+        // panel must not follow the pointer.
+        if (!c.open)
+            form->Colorpickersizecuttools1Click(nullptr);
+        QTest::mouseMove(window, QPoint(700, 500));
+        QTest::mouseMove(window, QPoint(20, 20));
+        EXPECT_EQ(panel->geometry(), c.after) << "the panel followed the pointer after " << int(c.end);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseMove(window, QPoint(600, 400));
+        EXPECT_EQ(panel->geometry(), c.after) << "the panel followed the pointer after " << int(c.end);
+        EXPECT_TRUE(form->isVisible());
+    }
+}
+
+// Only the left button captures the pointer for the picture. A press during
+// a right- or middle-button drag of the picture goes to what is under the
+// pointer; during a left-button drag it goes to the picture.
+TEST_F(ToolWindow, ASecondButtonGoesWhereThePointerIsUnlessTheLeftOneIsHeld)
+{
+    QWindow* window = form->windowHandle();
+    TGradientPanel* panel = form->GradientPanel1;
+    const QRect start = panel->geometry();
+    PressCounter panelPresses, boxPresses;
+    panel->installEventFilter(&panelPresses);
+    form->mousexy->installEventFilter(&boxPresses);
+    const QPoint onPicture(50, 300);
+    const QPoint caption = start.topLeft() + QPoint(72, 7);
+    const QPoint box = form->mousexy->mapTo(form.get(), QPoint(10, 5));
+    struct Case {
+        Qt::MouseButton first, second;
+        QPoint secondAt;
+        bool pictureGetsIt;
+        int panelPresses, boxPresses;
+        QRect panelAfter;
+    };
+    const Case cases[] = {
+        {Qt::RightButton, Qt::LeftButton, caption, false, 1, 0, start.translated(30, 20)},
+        {Qt::MiddleButton, Qt::LeftButton, caption, false, 1, 0, start.translated(30, 20)},
+        {Qt::RightButton, Qt::LeftButton, box, false, 0, 1, start},
+        {Qt::LeftButton, Qt::RightButton, caption, true, 0, 0, start},
+        {Qt::RightButton, Qt::LeftButton, QPoint(80, 320), true, 0, 0, start},
+    };
+    for (const Case& c : cases) {
+        panel->setGeometry(start);
+        panelPresses.presses = boxPresses.presses = 0;
+        QTest::mousePress(window, c.first, {}, onPicture);
+        ASSERT_EQ(form->selx1, onPicture.x());
+        QTest::mouseMove(window, c.secondAt);
+        QTest::mousePress(window, c.second, {}, c.secondAt);
+        EXPECT_EQ(form->selx1, c.pictureGetsIt ? c.secondAt.x() : onPicture.x()) << int(c.first) << "," << int(c.second);
+        QTest::mouseMove(window, c.secondAt + QPoint(15, 10));
+        QTest::mouseMove(window, c.secondAt + QPoint(30, 20));
+        QTest::mouseRelease(window, c.second, {}, c.secondAt + QPoint(30, 20));
+        QTest::mouseRelease(window, c.first, {}, c.secondAt + QPoint(30, 20));
+        EXPECT_FALSE(form->selecting) << "the picture's own button ended its drag";
+        EXPECT_EQ(panelPresses.presses, c.panelPresses) << int(c.first) << "," << int(c.second);
+        EXPECT_EQ(boxPresses.presses, c.boxPresses) << int(c.first) << "," << int(c.second);
+        EXPECT_EQ(panel->geometry(), c.panelAfter) << int(c.first) << "," << int(c.second);
+    }
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 # The screen tools end to end: opened by a double-click on the tray icon over
 # a desktop of known colour, the crosshair checked pixel by pixel against the
 # blend formula, readouts copied with F2 and F4 and read back with xclip, the
-# info panel dragged by its caption, Escape closing.
+# info panel dragged by its caption (also while the picture is dragged with
+# the right button), a panel drag ended by Escape and by F2, Escape closing.
 source "$(dirname "$0")/lib.sh"
 
 start_desktop 1280x800 tray
@@ -89,6 +90,59 @@ wait_for 5 not main_window_visible || fail "Escape did not close the tool window
 open_tools
 expect_pixel $((428 + 290)) $((138 + 9)) C8E0FF "caption strip at the panel's new place"
 expect_pixel $((328 + 10)) $((88 + 9)) 204080 "the panel's old place"
+
+# Escape during a drag of the panel cancels the drag and puts the panel back,
+# without closing the tool window.
+drag_panel_from() {
+    xdotool mousemove "$1" "$2"
+    sleep 0.2
+    xdotool mousedown 1
+    for step in 1 2 3 4 5; do
+        xdotool mousemove $(($1 - step * 20)) $(($2 + step * 10))
+        sleep 0.05
+    done
+}
+drag_panel_from $((428 + 200)) $((138 + 10))
+expect_pixel $((328 + 290)) $((188 + 9)) C8E0FF "caption strip during the drag"
+xdotool key Escape
+expect_pixel $((428 + 290)) $((138 + 9)) C8E0FF "caption strip back where the drag began"
+main_window_visible || fail "Escape during a panel drag closed the tool window"
+xdotool mouseup 1
+note "ok: Escape cancels a panel drag and leaves the tool window open"
+
+# F2 during a drag closes the window and ends the drag there: after the next
+# opening the panel stays put while the pointer moves with no button held.
+drag_panel_from $((428 + 200)) $((138 + 10))
+xdotool key F2
+wait_for 5 not main_window_visible || fail "F2 during a panel drag did not close the tool window"
+xdotool mouseup 1
+open_tools
+xdotool mousemove 900 650
+sleep 0.3
+xdotool mousemove 300 600
+sleep 0.3
+expect_pixel $((328 + 290)) $((188 + 9)) C8E0FF "caption strip where the drag ended"
+expect_pixel $((428 + 290)) $((138 + 9)) 204080 "the place the drag began"
+note "ok: a drag ended by F2 does not follow the pointer at the next opening"
+
+# During a right-button drag of the picture, a left press on the caption strip
+# goes to the panel and drags it.
+xdotool mousemove 200 700
+sleep 0.2
+xdotool mousedown 3
+xdotool mousemove $((328 + 200)) $((188 + 10))
+sleep 0.2
+xdotool mousedown 1
+for step in 1 2 3 4 5; do
+    xdotool mousemove $((328 + 200 + step * 10)) $((188 + 10 - step * 10))
+    sleep 0.05
+done
+xdotool mouseup 1
+xdotool mouseup 3
+expect_pixel $((378 + 290)) $((138 + 9)) C8E0FF "caption strip moved by the left button during a right drag"
+note "ok: a second button goes to the panel under the pointer"
+xdotool mousemove 500 700
+sleep 0.3
 xdotool key Escape
 wait_for 5 not main_window_visible || fail "Escape did not close the tool window"
 app_running || fail "the program ended"

@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/qtenvironment.h"
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -176,6 +179,81 @@ TEST_F(InfoPanelTest, KeepsWhereTheUserLeftItAcrossHideAndShow) {
     EXPECT_EQ(panel->geometry(), moved);
     EXPECT_EQ(m_info.mousexy->text(), QStringLiteral("1:2"));
     EXPECT_EQ(m_info.mousexy->geometry(), QRect(8, 40, 81, 19));
+}
+
+// Counts the paint events each watched widget gets and the region they cover.
+class PaintCounter : public QObject {
+  public:
+    std::map<const QObject*, int> paints;
+    std::map<const QObject*, QRegion> regions;
+
+    void watch(QWidget* widget) { widget->installEventFilter(this); }
+    void clear() {
+        paints.clear();
+        regions.clear();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints[watched];
+            regions[watched] += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+};
+
+// What the window shows now, read back from its backing store.
+QImage onScreen(QWidget* window) {
+    return window->screen()->grabWindow(window->winId()).toImage();
+}
+
+TEST_F(InfoPanelTest, ReadoutUpdateRepaintsOnlyThatBoxWithTheSamePixels) {
+    TGradientPanel* panel = m_info.GradientPanel1;
+    PaintCounter counter;
+    const std::vector<QWidget*> watched = {panel,
+                                           m_info.Label1,
+                                           m_info.mousexy,
+                                           m_info.pixelcolor,
+                                           m_info.rectangle,
+                                           m_info.mousexy->EditLabel(),
+                                           m_info.pixelcolor->EditLabel(),
+                                           m_info.rectangle->EditLabel()};
+    for (QWidget* w : watched)
+        counter.watch(w);
+    m_info.rectangle->setText(QStringLiteral("select area with mouse drag"));
+    QApplication::processEvents();
+
+    struct Case {
+        TLabeledEdit* box;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {m_info.mousexy, "120:45"},
+        {m_info.pixelcolor, "#FF0000"},
+        {m_info.rectangle, "1500:900"},
+        {m_info.mousexy, "-5:3"},
+    };
+    for (const Case& c : cases) {
+        counter.clear();
+        c.box->setText(QString::fromLatin1(c.text));
+        QTRY_COMPARE_WITH_TIMEOUT(counter.paints[c.box], 1, 2000);
+        QApplication::processEvents();
+        for (QWidget* w : watched) {
+            if (w == c.box)
+                continue;
+            EXPECT_EQ(counter.paints[w], 0) << w->objectName().toStdString() << " repainted for " << c.text;
+        }
+        EXPECT_TRUE(QRegion(c.box->rect()).contains(counter.regions[c.box].boundingRect())) << c.text;
+
+        // The window after this partial update shows what a repaint of the
+        // whole panel and its children shows.
+        const QImage partial = onScreen(m_main.get());
+        panel->repaint();
+        const QImage whole = onScreen(m_main.get());
+        ASSERT_FALSE(partial.isNull());
+        EXPECT_EQ(partial, whole) << c.text;
+    }
 }
 
 } // namespace

@@ -196,34 +196,65 @@ INSTANTIATE_TEST_SUITE_P(Surfaces, IncrementalDrawing,
                          ::testing::Values(Walk{1, 1, 1}, Walk{2, 3, 2}, Walk{7, 5, 3}, Walk{40, 30, 4},
                                            Walk{64, 48, 5}, Walk{160, 90, 6}, Walk{97, 131, 7}));
 
+// The work of a frame is counted in pixels, both as reported and as really
+// written: before each frame the picture is wiped to a value that no write
+// leaves behind (a fourth byte of 0, where copies from the capture bring 0xFF
+// and every blend raises it), so each pixel that differs afterwards was
+// touched. The renderer keeps its idea of the previous frame, which is all it
+// draws from. Each shape's strip is four pixels wide (two on either side of
+// its line), so the bounds are sums of such strips and of the box's area.
 TEST(IncrementalDrawingCost, SmallMovesRewriteOnlyStripsAroundTheShapes)
 {
-    const int W = 1920;
-    const int H = 1080;
-    const Bitmap capture = noiseCapture(W, H, 9);
+    const long long W = 1920;
+    const long long H = 1080;
+    const Bitmap capture = noiseCapture(int(W), int(H), 9);
     Bitmap picture = capture;
     TAgg2D agg;
     OverlayRenderer renderer;
     renderer.reset(true);
     struct Step {
         OverlayState state;
-        long long maxArea;
+        long long maxPixels;
     };
     const Step steps[] = {
-        {{500, 400, -1, 0, 0, 0}, 4LL * (W + H)},
-        {{501, 400, -1, 0, 0, 0}, 2LL * 5 * H + 100},
+        // The first frame over the plain capture draws the crosshair's two
+        // strips and nothing else.
+        {{500, 400, -1, 0, 0, 0}, 4 * W + 4 * H},
+        // Moving it by one pixel rewrites the old and new vertical strips,
+        // which overlap in all but one column.
+        {{501, 400, -1, 0, 0, 0}, 5 * H},
         {{501, 400, -1, 0, 0, 0}, 0},
-        // Pressing and the first move of a drag change the whole box area once.
-        {{510, 410, 501, 400, 510, 410}, 1LL << 40},
-        // Growing a large box by one pixel rewrites only bands.
-        {{1500, 900, 501, 400, 1500, 900}, 1LL << 40},
-        {{1501, 900, 501, 400, 1501, 900}, 3LL * 5 * H + 4LL * 5 * W},
+        // Pressing and the first move of a drag: two guides each way and the
+        // small box, 14 x 14 pixels with its strip.
+        {{510, 410, 501, 400, 510, 410}, 8 * W + 8 * H + 14 * 14},
+        // Growing the box to 999 x 500 darkens its whole area once; the moved
+        // guides leave and take a strip each.
+        {{1500, 900, 501, 400, 1500, 900}, (999 + 4) * (500 + 4) + 8 * W + 8 * H},
+        // Growing a large box by one pixel rewrites only bands: the moved
+        // guide's strip and the box's four edges.
+        {{1501, 900, 501, 400, 1501, 900}, 5 * H + 2 * 5 * (500 + 5) + 2 * 4 * (1000 + 5)},
     };
     for (const Step& s : steps) {
-        long long area = 0;
-        for (const PixelRect& r : renderer.draw(agg, picture, capture, s.state))
-            area += r.area();
-        EXPECT_LE(area, s.maxArea) << "move to " << s.state.mousex << "," << s.state.mousey;
+        std::memset(picture.bits(), 0, picture.sizeInBytes());
+        const std::vector<PixelRect> rects = renderer.draw(agg, picture, capture, s.state);
+        long long reported = 0;
+        for (const PixelRect& r : rects)
+            reported += r.area();
+        long long touched = 0;
+        for (int y = 0; y < int(H); ++y) {
+            for (int x = 0; x < int(W); ++x) {
+                if (picture.pixel32(x, y) == 0)
+                    continue;
+                ++touched;
+                const bool inside = std::any_of(rects.begin(), rects.end(), [&](const PixelRect& r) {
+                    return x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2;
+                });
+                ASSERT_TRUE(inside) << "touched outside the reported rectangles at " << x << "," << y;
+            }
+        }
+        EXPECT_LE(reported, s.maxPixels) << "move to " << s.state.mousex << "," << s.state.mousey;
+        EXPECT_LE(touched, s.maxPixels) << "move to " << s.state.mousex << "," << s.state.mousey;
+        EXPECT_GE(touched, s.maxPixels / 2) << "move to " << s.state.mousex << "," << s.state.mousey;
     }
 }
 

@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -116,12 +118,27 @@ TEST_F(GradientPanelTest, TitleSitsAtTheTopFromColumnThree) {
             if ((image.pixel(x, y) & 0xFFFFFF) == (expected.pixel32(x, y) & 0xFFFFFF))
                 continue;
             ++textPixels;
-            EXPECT_GE(x, 2) << "text left of the pen position at row " << y;
             EXPECT_LT(y, QFontMetrics(m_panel->caption().Font.Font).height())
                 << "text below the character cell";
         }
     }
     EXPECT_GT(textPixels, 50);
+
+    // Exactly the title drawn with its pen at x = 3 and its character cell
+    // from row 0, so its baseline lies one ascent below the top.
+    QImage title(297, 20, QImage::Format_RGB32);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 297; ++x)
+            title.setPixel(x, y, expected.pixel32(x, y));
+    {
+        QPainter painter(&title);
+        painter.setFont(m_panel->caption().Font.Font);
+        painter.setPen(QColor(0x08, 0x37, 0x72));
+        painter.drawText(QPoint(3, QFontMetrics(m_panel->caption().Font.Font).ascent()), QStringLiteral("Picture tools"));
+    }
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(image.pixel(x, y), title.pixel(x, y)) << x << "," << y;
 }
 
 TEST_F(GradientPanelTest, LongTitleEndsInsideThePanel) {
@@ -265,6 +282,114 @@ TEST_F(GradientPanelTest, PointerEventsOverThePanelStayThere) {
     QTest::mouseClick(m_child, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
     EXPECT_EQ(counter.count, 0);
     EXPECT_EQ(m_panel->geometry(), m_start);
+}
+
+// A paint of part of the panel composes only that part, and the window
+// shows there what a paint of the whole panel shows.
+TEST_F(GradientPanelTest, APartialPaintComposesOnlyItsPartWithTheSamePixels) {
+    m_child->hide();
+    QApplication::processEvents(); // the repaint for the hidden child
+    const QImage whole = m_panel->grab().toImage();
+    const std::vector<QRect> parts = {
+        {0, 0, 297, 20},    // caption strip with the title
+        {40, 3, 9, 6},      // inside the title
+        {100, 60, 30, 40},  // body
+        {280, 160, 17, 17}, // grip
+        {296, 0, 1, 177},   // last column
+        {250, 170, 100, 100}, // reaching past the panel's corner
+    };
+    for (const QRect& part : parts) {
+        m_panel->repaint(part);
+        const QRect inside = part.intersected(m_panel->rect());
+        EXPECT_EQ(m_panel->lastComposedRect(), inside);
+        const QImage shown = m_window->screen()->grabWindow(m_window->winId()).toImage();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                ASSERT_EQ(shown.pixel(m_panel->mapTo(m_window.get(), QPoint(x, y))), whole.pixel(x, y))
+                    << x << "," << y << " painting " << part.x() << "," << part.y();
+    }
+}
+
+// A move or resize acts like the desktop's move and size loops: Escape puts
+// the panel back and is not passed on, another key ends the drag where it is
+// and is passed on, and so does hiding. None leaves the panel following the
+// pointer afterwards.
+TEST_F(GradientPanelTest, EscapeCancelsADragAndAnythingElseEndsIt) {
+    QWindow* keys = m_window->windowHandle();
+    int keysPassedOn = 0;
+    struct KeyCounter : QObject {
+        int* count;
+        explicit KeyCounter(int* c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            *count += event->type() == QEvent::KeyPress;
+            return false;
+        }
+    } windowKeys(&keysPassedOn);
+    keys->installEventFilter(&windowKeys);
+
+    enum class End { Escape, F2, Hide, MoveWithoutButton };
+    struct Case {
+        QPoint press;
+        End end;
+        QRect after; // where the panel stays
+        int passedOn;
+    };
+    const QRect moved = m_start.translated(40, 30);
+    const QRect sized(m_start.topLeft(), m_start.size() + QSize(40, 30));
+    const std::vector<Case> cases = {
+        {{50, 10}, End::Escape, m_start, 0},
+        {{296, 176}, End::Escape, m_start, 0},
+        {{50, 10}, End::F2, moved, 1},
+        {{296, 176}, End::F2, sized, 1},
+        {{50, 10}, End::Hide, moved, 0},
+        {{50, 10}, End::MoveWithoutButton, moved, 0},
+    };
+    for (const Case& c : cases) {
+        m_panel->setGeometry(m_start);
+        keysPassedOn = 0;
+        const QPoint globalFrom = m_panel->mapToGlobal(c.press);
+        QTest::mousePress(m_panel, Qt::LeftButton, Qt::NoModifier, c.press);
+        QTest::mouseMove(m_panel, m_panel->mapFromGlobal(globalFrom + QPoint(40, 30)));
+        ASSERT_TRUE(m_panel->dragging());
+        switch (c.end) {
+        case End::Escape:
+            QTest::keyClick(keys, Qt::Key_Escape);
+            break;
+        case End::F2:
+            QTest::keyClick(keys, Qt::Key_F2);
+            break;
+        case End::Hide:
+            m_window->hide();
+            m_window->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+            break;
+        case End::MoveWithoutButton: {
+            QMouseEvent free(QEvent::MouseMove, QPointF(c.press + QPoint(40, 30)),
+                             QPointF(globalFrom + QPoint(40, 30)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(m_panel, &free);
+            break;
+        }
+        }
+        EXPECT_FALSE(m_panel->dragging()) << int(c.end);
+        EXPECT_EQ(m_panel->geometry(), c.after) << int(c.end);
+        EXPECT_EQ(keysPassedOn, c.passedOn) << int(c.end);
+        // The pointer goes on moving, with and without the button: the panel
+        // stays where the drag left it.
+        QTest::mouseMove(m_panel, m_panel->mapFromGlobal(globalFrom + QPoint(-90, 70)));
+        QTest::mouseRelease(m_panel, Qt::LeftButton, Qt::NoModifier,
+                            m_panel->mapFromGlobal(globalFrom + QPoint(-90, 70)));
+        QTest::mouseMove(m_panel, m_panel->mapFromGlobal(globalFrom + QPoint(120, 90)));
+        EXPECT_EQ(m_panel->geometry(), c.after) << int(c.end);
+    }
+
+    // A modifier pressed during a drag leaves it running.
+    m_panel->setGeometry(m_start);
+    QTest::mousePress(m_panel, Qt::LeftButton, Qt::NoModifier, QPoint(50, 10));
+    QTest::keyPress(keys, Qt::Key_Shift);
+    EXPECT_TRUE(m_panel->dragging());
+    QTest::keyRelease(keys, Qt::Key_Shift);
+    QTest::mouseRelease(m_panel, Qt::LeftButton, Qt::NoModifier, QPoint(50, 10));
+    keys->removeEventFilter(&windowKeys);
 }
 
 class LabeledEditTest : public ::testing::Test {
