@@ -7,6 +7,10 @@
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef VORNIK_TEST_SCALE
+    // The scale must be known before the application object exists.
+    qputenv("QT_SCALE_FACTOR", VORNIK_TEST_SCALE);
+#endif
     vornik::Application application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
