@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace vornik {
 namespace {
@@ -249,16 +248,6 @@ TEST_F(PointerAidsTest, LoupeShowsTheEnlargedCaptureBesideThePoint)
         EXPECT_TRUE(m.x < at.left() || m.x > at.right()) << where;
         EXPECT_TRUE(m.y < at.top() || m.y > at.bottom()) << where;
     }
-}
-
-TEST_F(PointerAidsTest, WithoutKeysNothingChanges)
-{
-    pointerAt(40, 30);
-    const Bitmap before = form->Image1->picture();
-    EXPECT_FALSE(loupe().isVisible());
-    EXPECT_EQ(text(form->mousexy), "40:30");
-    pointerAt(40, 30);
-    EXPECT_EQ(std::memcmp(before.bits(), form->Image1->picture().bits(), before.sizeInBytes()), 0);
 }
 
 } // namespace
