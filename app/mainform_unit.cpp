@@ -1,6 +1,7 @@
 #include "app/mainform_unit.h"
 
 #include "app/application.h"
+#include "app/pointeraids.h"
 #include "collector/collectionpass.h"
 #include "collector/emaillist.h"
 #include "platform/clipboard.h"
@@ -64,6 +65,16 @@ int virtualKeyOf(int qtKey)
         return VK_F4;
     case Qt::Key_F5:
         return VK_F5;
+    case Qt::Key_F6:
+        return VK_F6;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
     default:
         return 0;
     }
@@ -121,6 +132,7 @@ TForm1::TForm1()
     rectangle = panel.rectangle;
     Label1 = panel.Label1;
     GradientPanel1->raise();
+    m_aids = std::make_unique<PointerAids>(*this);
 
     popup = std::make_unique<TStyledPopupMenu>(this);
     const TrayMenuItems items = createTrayMenu(*popup);
@@ -302,6 +314,7 @@ void TForm1::Colorpickersizecuttools1Click(QObject*)
         Image1->setPicture(*screenshot);
     // The picture now holds the plain capture: the first move draws only its shapes.
     m_overlay.reset(true);
+    m_aids->opened();
     toolmode = "screentools";
     selx1 = -1;
     coverPrimaryScreen(this);
@@ -310,7 +323,7 @@ void TForm1::Colorpickersizecuttools1Click(QObject*)
     activateWindow();
 }
 
-void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers)
+void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
 {
     if (toolmode != "screentools")
         return;
@@ -324,6 +337,10 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers)
         copyReadout(rectangle);
     if (key == VK_F5)
         exportArea();
+    if (key == VK_F6)
+        m_aids->toggleLoupe();
+    if (key >= VK_LEFT && key <= VK_DOWN)
+        m_aids->step(key == VK_LEFT ? -1 : key == VK_RIGHT ? 1 : 0, key == VK_UP ? -1 : key == VK_DOWN ? 1 : 0, shift);
 }
 
 void TForm1::copyReadout(const TLabeledEdit* box)

@@ -18,6 +18,7 @@ namespace vornik {
 class Clipboard;
 class EmailList;
 class PictureBox;
+class PointerAids;
 class TAgg2D;
 class TGradientPanel;
 class TLabeledEdit;
@@ -37,6 +38,11 @@ inline constexpr int VK_F2 = 113;
 inline constexpr int VK_F3 = 114;
 inline constexpr int VK_F4 = 115;
 inline constexpr int VK_F5 = 116;
+inline constexpr int VK_F6 = 117;
+inline constexpr int VK_LEFT = 37;
+inline constexpr int VK_UP = 38;
+inline constexpr int VK_RIGHT = 39;
+inline constexpr int VK_DOWN = 40;
 
 // The virtual-key code of a Qt key, or 0 for keys the program has no use for.
 int virtualKeyOf(int qtKey);
@@ -109,6 +115,8 @@ public:
     Clipboard& clipboard() { return *m_clipboard; }
     // Whether collection is switched on (the check mark of "E-mail collect").
     bool collecting() const;
+    // The arrow keys and the loupe (F6).
+    PointerAids& aids() { return *m_aids; }
 
 protected:
     bool event(QEvent* event) override;
@@ -124,6 +132,7 @@ private:
     std::unique_ptr<TrayMenuAdapter> m_trayMenu;
     OverlayRenderer m_overlay;
     bool m_paintedSinceShown = false;
+    std::unique_ptr<PointerAids> m_aids;
 };
 
 } // namespace vornik

@@ -1,9 +1,12 @@
 // Per-move cost of the overlay: the full redraw against the incremental one,
 // each including the hand-over of the changed pixels to a window backing
-// store, at 1920x1080 and 3840x2160. With --window (needs DISPLAY) it times
-// the same moves on a real full-screen window showing the captured screen.
+// store, at 1920x1080 and 3840x2160; and the incremental one with the loupe
+// shown against it without. With --window (needs DISPLAY) it times the same
+// moves on a real full-screen window showing the captured screen, without and
+// with the loupe.
 #include "bench/stats.h"
 #include "platform/screencapture.h"
+#include "screentools/loupeview.h"
 #include "screentools/overlay.h"
 #include "screentools/picturebox.h"
 
@@ -87,10 +90,26 @@ void handOver(const Bitmap& picture, QImage& backingStore, const std::vector<Pix
 struct Run {
     std::vector<double> fullMs;
     std::vector<double> incMs;
+    // The incremental move with the loupe shown: the same work plus the
+    // loupe's own (its picture, its move, the picture under where it was
+    // handed over again, the loupe painted where it is now).
+    std::vector<double> loupeMs;
     bool equal = true;
 };
 
-Run runWalk(const Bitmap& capture, const std::vector<OverlayState>& states)
+// What a move of the shown loupe costs on top of the overlay.
+double loupeMove(LoupeView& loupe, const Bitmap& capture, const Bitmap& picture, QImage& backingStore,
+                 const OverlayState& s)
+{
+    const auto t0 = Clock::now();
+    const QRect before = loupe.deviceGeometry();
+    loupe.follow(capture, {s.mousex, s.mousey}, {s.mousex, s.mousey});
+    handOver(picture, backingStore, {PixelRect{before.left(), before.top(), before.right() + 1, before.bottom() + 1}});
+    loupe.render(&backingStore, loupe.geometry().topLeft());
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+Run runWalk(const Bitmap& capture, const std::vector<OverlayState>& states, LoupeView& loupe)
 {
     const int w = capture.width();
     const int h = capture.height();
@@ -114,6 +133,7 @@ Run runWalk(const Bitmap& capture, const std::vector<OverlayState>& states)
         const auto t2 = Clock::now();
         run.fullMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
         run.incMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        run.loupeMs.push_back(run.incMs.back() + loupeMove(loupe, capture, incPicture, backing, s));
         run.equal = run.equal && std::memcmp(fullPicture.bits(), incPicture.bits(), fullPicture.sizeInBytes()) == 0;
     }
     return run;
@@ -141,15 +161,21 @@ bool runSize(int w, int h, int runs)
 {
     const Bitmap capture = noiseCapture(w, h);
     const std::vector<OverlayState> states = walk(w, h);
+    // The loupe lives on a window of the capture's size; it is painted into
+    // the backing store directly, as the window would on a repaint.
+    QWidget screen;
+    screen.resize(w, h);
+    LoupeView loupe(&screen);
     if (!machine)
         std::printf("%dx%d, %zu moves (pointer wander, then a selection drag), %d runs\n", w, h, states.size(), runs);
-    Run best = runWalk(capture, states);
+    Run best = runWalk(capture, states, loupe);
     const Run first = best;
     for (int r = 1; r < runs; ++r) {
-        const Run next = runWalk(capture, states);
+        const Run next = runWalk(capture, states, loupe);
         for (std::size_t i = 0; i < states.size(); ++i) {
             best.fullMs[i] = std::min(best.fullMs[i], next.fullMs[i]);
             best.incMs[i] = std::min(best.incMs[i], next.incMs[i]);
+            best.loupeMs[i] = std::min(best.loupeMs[i], next.loupeMs[i]);
         }
         best.equal = best.equal && next.equal;
     }
@@ -163,11 +189,19 @@ bool runSize(int w, int h, int runs)
         std::printf("inc_median_%dx%d %.4f\ninc_p95_%dx%d %.4f\n", w, h, i.median, w, h, i.p95);
         std::printf("first_full_median_%dx%d %.4f\nfirst_full_p95_%dx%d %.4f\n", w, h, f1.median, w, h, f1.p95);
         std::printf("first_inc_median_%dx%d %.4f\nfirst_inc_p95_%dx%d %.4f\n", w, h, i1.median, w, h, i1.p95);
+        const Stats l = stats(best.loupeMs);
+        std::printf("loupe_median_%dx%d %.4f\nloupe_p95_%dx%d %.4f\n", w, h, l.median, w, h, l.p95);
         std::printf("identical_%dx%d %d\n", w, h, best.equal ? 1 : 0);
         return best.equal;
     }
     printStats("first run", first.fullMs, first.incMs);
     printStats("per-move minimum over the runs", best.fullMs, best.incMs);
+    const Stats i = stats(best.incMs);
+    const Stats l = stats(best.loupeMs);
+    std::printf("  loupe shown vs hidden (incremental, per-move minimum)\n");
+    std::printf("    loupe hidden     median %7.3f ms   p95 %7.3f ms\n", i.median, i.p95);
+    std::printf("    loupe shown      median %7.3f ms   p95 %7.3f ms\n", l.median, l.p95);
+    std::printf("    ratio shown/hidden      median %6.2fx   p95 %6.2fx\n", l.median / i.median, l.p95 / i.p95);
     std::printf("  pictures after every move %s\n", best.equal ? "identical" : "DIFFER");
     return best.equal;
 }
@@ -204,22 +238,36 @@ int runWindow()
 
     const Bitmap& plain = *shot;
     TAgg2D agg;
-    OverlayRenderer renderer;
-    renderer.reset(true);
-    std::vector<double> moveMs;
-    for (const OverlayState& s : walk(plain.width(), plain.height())) {
-        const auto t0 = Clock::now();
-        box.repaintRects(renderer.draw(agg, box.picture(), plain, s));
-        moveMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-    }
-    const Stats m = stats(moveMs);
+    LoupeView loupe(&box);
+    // The same walk without the loupe, then with it shown.
+    const auto timeWalk = [&](bool withLoupe) {
+        OverlayRenderer renderer;
+        renderer.reset(false);
+        loupe.setVisible(withLoupe);
+        QApplication::processEvents();
+        std::vector<double> moveMs;
+        for (const OverlayState& s : walk(plain.width(), plain.height())) {
+            const auto t0 = Clock::now();
+            box.repaintRects(renderer.draw(agg, box.picture(), plain, s));
+            if (withLoupe)
+                loupe.follow(plain, {s.mousex, s.mousey}, {s.mousex, s.mousey});
+            moveMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        }
+        return stats(moveMs);
+    };
+    const Stats m = timeWalk(false);
+    const Stats l = timeWalk(true);
     if (machine) {
         std::printf("captured %dx%d\nwindow_move_median %.4f\nwindow_move_p95 %.4f\n", plain.width(),
                     plain.height(), m.median, m.p95);
+        std::printf("window_loupe_median %.4f\nwindow_loupe_p95 %.4f\n", l.median, l.p95);
         return 0;
     }
     std::printf("window showing a %dx%d capture\n", plain.width(), plain.height());
     std::printf("  pointer move with repaint on the window  median %7.3f ms   p95 %7.3f ms\n", m.median, m.p95);
+    std::printf("  the same with the loupe shown            median %7.3f ms   p95 %7.3f ms\n", l.median, l.p95);
+    std::printf("  ratio shown/hidden                       median %6.2fx   p95 %6.2fx\n", l.median / m.median,
+                l.p95 / m.p95);
     return 0;
 }
 

@@ -196,6 +196,18 @@ for size in 1920x1080 3840x2160; do
     done
 done
 
+section "Overlay per move with the loupe shown vs hidden (incremental)"
+for size in 1920x1080 3840x2160; do
+    for stat in median p95; do
+        row "  $size $stat" \
+            "$(calc '%.3f ms' "$(v overlay.loupe_${stat}_$size)")" "$(calc '%.3f ms' "$(v overlay.inc_${stat}_$size)")" \
+            "$(calc '%.2f' "$(v overlay.loupe_${stat}_$size) / $(v overlay.inc_${stat}_$size)")" "-"
+    done
+done
+row "  real window $(v window.captured) median" \
+    "$(calc '%.3f ms' "$(v window.window_loupe_median)")" "$(calc '%.3f ms' "$(v window.window_move_median)")" \
+    "$(calc '%.2f' "$(v window.window_loupe_median) / $(v window.window_move_median)")" "-"
+
 section "Tool window, Xvfb $(v opening.screen)"
 row "  first opening in the process, command to first frame, vs target" \
     "$(calc '%.1f ms' "$(v opening.first)")" "150 ms" \

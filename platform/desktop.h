@@ -35,6 +35,11 @@ bool lockFolderForThisProcess(const std::string& folder);
 // window system; nothing where the platform cannot tell.
 std::optional<std::pair<int, int>> pointerInDevicePixels();
 
+// Moves the pointer to the given screen position in device pixels and tells
+// whether it is there now. Where the window system keeps programs from moving
+// the pointer (an X client of a Wayland session) it stays where it was.
+bool movePointerToDevicePixels(int x, int y);
+
 // Puts a window on the primary screen covering all of it, without frame.
 void coverPrimaryScreen(QWidget* window);
 

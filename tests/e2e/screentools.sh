@@ -2,8 +2,9 @@
 # The screen tools end to end: opened by a double-click on the tray icon over
 # a desktop of known colour, the crosshair checked pixel by pixel against the
 # blend formula, readouts copied with F2 and F4 and read back with xclip, the
-# info panel dragged by its caption (also while the picture is dragged with
-# the right button), a panel drag ended by Escape and by F2, Escape closing.
+# point moved by the arrow keys, the loupe, the info panel dragged by its
+# caption (also while the picture is dragged with the right button), a panel
+# drag ended by Escape and by F2, Escape closing.
 source "$(dirname "$0")/lib.sh"
 
 start_desktop 1280x800 tray
@@ -42,6 +43,51 @@ wait_for 5 not main_window_visible || fail "F2 did not close the tool window"
 [[ $(clipboard_text) == "501:401" ]] || fail "F2 copied '$(clipboard_text)' instead of 501:401"
 tray_icon_geometry >/dev/null || fail "the icon left the tray"
 note "ok: F2 copies the position and closes"
+
+# The arrow keys move the point from where the pointer stands at the opening,
+# one captured pixel a press, and the real pointer follows it.
+pointer_at() { [[ $(xdotool getmouselocation --shell | sed -n 's/^[XY]=//p' | paste -sd' ') == "$1 $2" ]]; }
+open_tools
+read -r px py < <(xdotool getmouselocation --shell | sed -n 's/^[XY]=//p' | paste -sd' ')
+xdotool key Right Right Right
+wait_for 5 pointer_at $((px + 3)) "$py" || fail "the pointer did not follow the keys to $((px + 3)),$py"
+xdotool key F2
+wait_for 5 not main_window_visible || fail "F2 did not close the tool window"
+[[ $(clipboard_text) == "$((px + 3)):$py" ]] || fail "F2 copied '$(clipboard_text)' instead of $((px + 3)):$py"
+note "ok: Right three times moves the point and the pointer three pixels"
+
+# F6 shows the loupe right of and below the point, with the centre pixel
+# framed black and white; F6 again hides it. A drag finished with the keys
+# gives the size the mouse would have given, one move behind.
+s=${QT_SCALE_FACTOR:-1}
+open_tools
+xdotool mousemove 400 300
+sleep 0.2
+xdotool key F6
+f=$((8 * s))
+lx=$(((400 + 1 + 24 * s + s - 1) / s * s))
+ly=$(((300 + 1 + 24 * s + s - 1) / s * s))
+cx=$((lx + 1 + 7 * f))
+cy=$((ly + 1 + 7 * f + f / 2))
+expect_pixel $((cx - 1)) "$cy" 000000 "inner ring of the loupe's centre cell"
+expect_pixel $((cx - 2)) "$cy" FFFFFF "outer ring of the loupe's centre cell"
+expect_pixel $((cx + f / 2)) "$cy" 204080 "the centre cell: the plain capture"
+expect_pixel $((lx + 1 + 3 * f + f / 2)) "$cy" 204080 "a cell on the crosshair's row, without the crosshair"
+xdotool key F6
+expect_pixel $((cx - 1)) "$cy" 204080 "where the loupe was"
+note "ok: F6 shows and hides the loupe beside the point"
+
+xdotool mousedown 1
+xdotool mousemove 440 320
+sleep 0.2
+xdotool key Right Right Right shift+Down
+wait_for 5 pointer_at 443 330 || fail "the pointer did not follow the keys during the drag"
+xdotool mouseup 1
+sleep 0.3
+xdotool key F4
+wait_for 5 not main_window_visible || fail "F4 did not close the tool window"
+[[ $(clipboard_text) == "43:20" ]] || fail "F4 copied '$(clipboard_text)' instead of 43:20"
+note "ok: a drag finished with the keys gives the lagging size readout"
 
 open_tools
 xdotool mousemove 100 500

@@ -1,0 +1,104 @@
+#include "app/pointeraids.h"
+
+#include "app/mainform_unit.h"
+#include "platform/desktop.h"
+#include "screentools/loupeview.h"
+#include "screentools/picturebox.h"
+
+#include <cmath>
+
+namespace vornik {
+
+PointerAids::PointerAids(TForm1& form) : m_form(form)
+{
+    m_loupe = new LoupeView(&form);
+    m_loupe->raise();
+    m_moveHandler = form.Image1->onMouseMove;
+    form.Image1->onMouseMove = [this](Qt::KeyboardModifiers shift, int x, int y) { pointerMoved(shift, x, y); };
+}
+
+PointerAids::~PointerAids()
+{
+    m_form.Image1->onMouseMove = m_moveHandler;
+}
+
+void PointerAids::opened()
+{
+    m_loupe->hide();
+    m_echoes.clear();
+    m_pointMoved = false;
+}
+
+void PointerAids::pointerMoved(Qt::KeyboardModifiers shift, int x, int y)
+{
+    if (m_echoes.isEcho({x, y}, PointerEchoes::Clock::now()))
+        return;
+    m_pointer = {x, y};
+    m_pointMoved = true;
+    if (m_moveHandler)
+        m_moveHandler(shift, x, y);
+    updateLoupe();
+}
+
+PixelPoint PointerAids::pictureOrigin() const
+{
+    const double dpr = m_form.Image1->devicePixelRatioF();
+    const QPoint origin = m_form.Image1->mapToGlobal(QPoint(0, 0));
+    return {static_cast<int>(std::lround(origin.x() * dpr)), static_cast<int>(std::lround(origin.y() * dpr))};
+}
+
+std::optional<PixelPoint> PointerAids::realPointer() const
+{
+    const auto native = pointerInDevicePixels();
+    if (!native)
+        return std::nullopt;
+    const PixelPoint origin = pictureOrigin();
+    return PixelPoint{native->first - origin.x, native->second - origin.y};
+}
+
+void PointerAids::step(int dx, int dy, Qt::KeyboardModifiers shift)
+{
+    const Bitmap& capture = *m_form.screenshot;
+    PixelPoint from{m_form.mousex, m_form.mousey};
+    if (!m_pointMoved) {
+        // Nothing has moved since the window opened: the point is where the
+        // pointer stands, not where it was at the previous opening.
+        if (const auto pointer = realPointer())
+            from = *pointer;
+    }
+    const PixelPoint to = steppedPoint(from, dx, dy, shift.testFlag(Qt::ShiftModifier), capture.width(), capture.height());
+    if (capture.empty())
+        return;
+    m_pointMoved = true;
+    // The move is made before the pointer is sent, so that it counts at once,
+    // whatever keys follow before the window system reports the pointer there.
+    m_form.Image1MouseMove(shift, to.x, to.y);
+    const PixelPoint origin = pictureOrigin();
+    if (movePointerToDevicePixels(origin.x + to.x, origin.y + to.y)) {
+        m_echoes.sent(to, PointerEchoes::Clock::now());
+        m_pointer = to;
+    }
+    updateLoupe();
+}
+
+void PointerAids::toggleLoupe()
+{
+    if (m_loupe->isVisible()) {
+        m_loupe->hide();
+        return;
+    }
+    if (!m_pointMoved)
+        m_pointer = realPointer().value_or(PixelPoint{m_form.mousex, m_form.mousey});
+    m_loupe->show();
+    updateLoupe();
+}
+
+void PointerAids::updateLoupe()
+{
+    if (!m_loupe->isVisible())
+        return;
+    const PixelPoint point = m_pointMoved ? PixelPoint{m_form.mousex, m_form.mousey} : m_pointer;
+    m_loupe->follow(*m_form.screenshot, point, m_pointer);
+}
+
+} // namespace vornik
