@@ -16,7 +16,7 @@ wait_for 5 not main_window_visible || fail "the main window stayed visible"
 point_at_tray_icon
 sleep 0.2
 xdotool click --repeat 2 --delay 60 1
-wait_for 5 main_window_visible || fail "the tool window did not open"
+wait_for 15 main_window_visible || fail "the tool window did not open"
 sleep 0.5
 
 # F5 before any drag: nothing is asked and nothing written; the window stays.
