@@ -122,8 +122,7 @@ public:
     }
     // Calls make with fresh names until it succeeds or fails for another
     // reason than the name being taken; returns 0 or the error number.
-    template <typename Make>
-    int create(const Make& make)
+    template <typename Make> int create(const Make& make)
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::string name = newTemporaryName();
@@ -368,7 +367,8 @@ void writeWholeFile(const std::string& path, std::string_view content)
     TemporaryName temporary(folderFd.get());
     if (!unnamed) {
         const int error = temporary.create([&](const std::string& name) {
-            fd.reset(::openat(folderFd.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            fd.reset(
+                ::openat(folderFd.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             return fd.get() >= 0;
         });
         if (error != 0) {

@@ -52,7 +52,8 @@ inline bool runUnprivileged(const std::function<void()>& body)
     if (child < 0)
         return false;
     if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(account.gid) != 0 || ::setuid(account.uid) != 0 || ::geteuid() == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(account.gid) != 0 || ::setuid(account.uid) != 0 ||
+            ::geteuid() == 0) {
             std::fprintf(stderr, "cannot drop to the unprivileged account\n");
             ::_exit(2);
         }
