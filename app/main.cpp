@@ -20,9 +20,10 @@ int main(int argc, char** argv)
                      vornik::addressFolder().c_str());
         return 0;
     }
-    // A pass killed while it rewrote the list leaves its temporary file; with
-    // the folder held, no other copy can be writing one now.
-    vornik::removeLeftoverTemporaryFiles(vornik::addressFilePath());
+    // A pass killed in the instant between naming the new list and putting it
+    // in place, or on a file system without unnamed files, leaves its
+    // temporary file; only such files go, never one of the user's.
+    vornik::removeUnfinishedWritesBeside(vornik::addressFilePath());
     // Menus open without animation while the program runs; the setting is
     // the application's own and is put back at the end.
     vornik::switchOffMenuAnimation();

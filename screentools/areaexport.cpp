@@ -62,6 +62,10 @@ void saveJpegFile(const std::string& path, const Bitmap& bitmap24)
     // Encoded whole before the file is touched, then written so that a
     // failure leaves any existing file as it was.
     const std::vector<std::uint8_t> bytes = encodeJpeg(bitmap24);
+    // An export killed halfway where the file system has no unnamed files
+    // leaves a hidden copy of the screen beside the picture; the next export
+    // into that folder takes it away.
+    removeUnfinishedWritesBeside(path);
     writeWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 

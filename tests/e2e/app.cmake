@@ -1,6 +1,9 @@
 vornik_add_e2e(e2e_shell shell.sh)
 vornik_add_e2e(e2e_screentools screentools.sh)
 vornik_add_e2e(e2e_export export.sh)
+# The same as an unprivileged user, for whom permission bits act for real.
+vornik_add_e2e(e2e_export_user export.sh)
+set_property(TEST e2e_export_user APPEND PROPERTY ENVIRONMENT VORNIK_E2E_USER=1)
 # The same on a screen scaled by two: captured pixels stay device pixels.
 vornik_add_e2e(e2e_screentools_scaled screentools.sh)
 set_property(TEST e2e_screentools_scaled APPEND PROPERTY ENVIRONMENT QT_SCALE_FACTOR=2)

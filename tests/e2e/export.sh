@@ -2,6 +2,8 @@
 # Area export end to end: a drag over a desktop of known colour, F5, a file
 # name typed into the save dialog, Enter; the file decodes to the selected
 # area's size and colour, without the overlay, and the tool window closes.
+# The name typed is a dangling symbolic link: the picture replaces the link
+# itself, its target is not created, and nothing else is left in the folder.
 source "$(dirname "$0")/lib.sh"
 
 start_desktop 1280x800 tray
@@ -14,7 +16,7 @@ wait_for 5 not main_window_visible || fail "the main window stayed visible"
 point_at_tray_icon
 sleep 0.2
 xdotool click --repeat 2 --delay 60 1
-wait_for 5 main_window_visible || fail "the tool window did not open"
+wait_for 15 main_window_visible || fail "the tool window did not open"
 sleep 0.5
 
 # F5 before any drag: nothing is asked and nothing written; the window stays.
@@ -42,11 +44,17 @@ xdotool key F5
 dialog_open() { xdotool search --onlyvisible --name 'Save' >/dev/null 2>&1; }
 wait_for 10 dialog_open || fail "F5 did not open the save dialog"
 sleep 1
-target="$E2E_TMP/area.bmp"
+OUT="$E2E_TMP/out"
+mkdir "$OUT"
+target="$OUT/area.bmp"
+ln -s "$OUT/elsewhere.bmp" "$target"
+chown -R -h "$APP_USER:" "$OUT"
 xdotool type --delay 20 "$target"
 sleep 0.3
 xdotool key Return
 wait_for 10 test -s "$target" || fail "nothing was saved to $target"
+[[ -f $target && ! -L $target ]] || fail "the link was not replaced by a regular file"
+[[ $(ls -A "$OUT") == area.bmp ]] || fail "the folder holds more than the picture: $(ls -A "$OUT" | tr '\n' ' ')"
 wait_for 5 not main_window_visible || fail "the tool window stayed open after saving"
 
 head -c 3 "$target" | od -An -tx1 | grep -q 'ff d8 ff' || fail "the file does not hold JPEG data"
@@ -65,4 +73,5 @@ for i in range(0, len(pixels), 3):
 assert worst <= 6, worst
 PY
 note "ok: F5 saves the selected area as JPEG, upright, without the overlay, and closes"
+note "ok: the link named was replaced by the picture, its target was not created, nothing else was left"
 echo "export end to end: all checks passed"

@@ -111,8 +111,10 @@ install_app() {
 
 APP_PID=
 start_app() {
-    # Not through as_app_user: a function put in the background runs in a
-    # subshell of its own, and APP_PID would name that shell, not the program.
+    # Started as a command, not through the shell function as_app_user: a
+    # function sent to the background runs in a subshell of its own, whose
+    # process id $! would be, and a kill would end that subshell and leave
+    # the program running. setpriv and env replace themselves by the program.
     "${E2E_RUN_AS[@]}" "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
     APP_PID=$!
     E2E_PIDS+=($APP_PID)

@@ -1,7 +1,9 @@
 #include "screentools/areaexport.h"
 
 #include "platform/error.h"
+#include "platform/files.h"
 #include "tests/screentools/jpegdecode.h"
+#include "tests/support/unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <fstream>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vornik {
@@ -182,15 +185,48 @@ TEST_F(SaveJpegFile, WritesJpegWhateverTheNameAndReplacesWithoutAsking)
     EXPECT_EQ(entries(), (std::vector<std::string>{"new.jpg", "no-extension", "old.jpg", "picture.bmp"}));
 }
 
-TEST_F(SaveJpegFile, KeepsTheModeOfAReplacedFileAndFollowsLinks)
+TEST_F(SaveJpegFile, KeepsTheModeOfAReplacedFileAndReplacesLinks)
 {
     writeText("target.jpg", "old");
-    fs::permissions(path("target.jpg"), fs::perms(0640));
+    writeText("plain.jpg", "old");
+    fs::permissions(path("plain.jpg"), fs::perms(0640));
     fs::create_symlink(path("target.jpg"), path("link.jpg"));
-    saveJpegFile(path("link.jpg"), redBlue24());
-    EXPECT_TRUE(fs::is_symlink(path("link.jpg")));
-    EXPECT_TRUE(decodeJpeg(readFileBytes(path("target.jpg"))));
-    EXPECT_EQ(fs::status(path("target.jpg")).permissions() & fs::perms::all, fs::perms(0640));
+    fs::create_symlink(path("missing.jpg"), path("dangling.jpg"));
+    for (const char* name : {"plain.jpg", "link.jpg", "dangling.jpg"}) {
+        saveJpegFile(path(name), redBlue24());
+        EXPECT_FALSE(fs::is_symlink(path(name))) << name;
+        EXPECT_TRUE(decodeJpeg(readFileBytes(path(name)))) << name;
+    }
+    EXPECT_EQ(fs::status(path("plain.jpg")).permissions() & fs::perms::all, fs::perms(0640));
+    EXPECT_EQ(readFileBytes(path("target.jpg")).size(), 3u) << "the link's target is left alone";
+    EXPECT_EQ(entries(), (std::vector<std::string>{"dangling.jpg", "link.jpg", "plain.jpg", "target.jpg"}))
+        << "the dangling link's target is not created";
+}
+
+// An export killed with the picture complete but not yet in place leaves no
+// copy of the screen beside it: none at all with unnamed temporary files;
+// without them a temporary file that the next export into the folder removes.
+TEST_F(SaveJpegFile, AKilledExportLeavesNoHiddenCopyBehind)
+{
+    writeText("old.jpg", "previous content");
+    for (const bool unnamed : {true, false}) {
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            setUnnamedTemporaryFilesForTesting(unnamed);
+            setBeforeCommitHookForTesting([] { ::raise(SIGKILL); });
+            saveJpegFile(path("old.jpg"), redBlue24());
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_EQ(readFileBytes(path("old.jpg")).size(), 16u) << "unnamed " << unnamed;
+        EXPECT_EQ(entries().size(), unnamed ? 1u : 2u) << "unnamed " << unnamed;
+    }
+    saveJpegFile(path("new.jpg"), redBlue24());
+    EXPECT_EQ(entries(), (std::vector<std::string>{"new.jpg", "old.jpg"}));
 }
 
 TEST_F(SaveJpegFile, UncreatableFileGivesTheCreateMessage)
@@ -221,20 +257,31 @@ TEST_F(SaveJpegFile, FolderNobodyMayWriteGivesTheCreateMessage)
               "Cannot create file \"/sys/kernel/vornik-shot.jpg\". " + systemErrorText(EACCES));
 }
 
+// Checked with the permission bits, which bind root here too, and under root
+// also as an unprivileged account, for whom the system enforces them.
 TEST_F(SaveJpegFile, UnwritableFolderGivesTheCreateMessage)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "folder permissions do not bind the super-user";
-    fs::create_directory(path("locked"));
-    writeText("locked/old.jpg", "old");
-    fs::permissions(path("locked"), fs::perms(0500));
-    EXPECT_EQ(errorOf([&] { saveJpegFile(path("locked/new.jpg"), redBlue24()); }),
-              "Cannot create file \"" + path("locked/new.jpg") + "\". " + systemErrorText(EACCES));
-    fs::permissions(path("locked"), fs::perms(0700));
-    fs::permissions(path("locked/old.jpg"), fs::perms(0400));
-    EXPECT_EQ(errorOf([&] { saveJpegFile(path("locked/old.jpg"), redBlue24()); }),
-              "Cannot create file \"" + path("locked/old.jpg") + "\". " + systemErrorText(EACCES));
-    EXPECT_EQ(readFileBytes(path("locked/old.jpg")).size(), 3u);
+    const auto body = [this] {
+        fs::create_directory(path("locked"));
+        writeText("locked/old.jpg", "old");
+        writeText("locked/open.jpg", "old");
+        fs::permissions(path("locked"), fs::perms(0500));
+        EXPECT_EQ(errorOf([&] { saveJpegFile(path("locked/new.jpg"), redBlue24()); }),
+                  "Cannot create file \"" + path("locked/new.jpg") + "\". " + systemErrorText(EACCES));
+        // A picture that may itself be written is rewritten where it is.
+        EXPECT_EQ(errorOf([&] { saveJpegFile(path("locked/open.jpg"), redBlue24()); }), "no error");
+        EXPECT_TRUE(decodeJpeg(readFileBytes(path("locked/open.jpg"))));
+        fs::permissions(path("locked"), fs::perms(0700));
+        fs::permissions(path("locked/old.jpg"), fs::perms(0400));
+        EXPECT_EQ(errorOf([&] { saveJpegFile(path("locked/old.jpg"), redBlue24()); }),
+                  "Cannot create file \"" + path("locked/old.jpg") + "\". " + systemErrorText(EACCES));
+        EXPECT_EQ(readFileBytes(path("locked/old.jpg")).size(), 3u);
+        fs::permissions(path("locked"), fs::perms(0700));
+        fs::remove_all(path("locked"));
+    };
+    body();
+    ASSERT_TRUE(vornik::testing::handToUnprivileged(m_folder.string()));
+    EXPECT_TRUE(vornik::testing::runUnprivileged(body));
 }
 
 TEST_F(SaveJpegFile, JpegErrorLeavesTheOldFileIntact)

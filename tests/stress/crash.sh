@@ -6,7 +6,9 @@
 # complete pass leaves: the initial list followed by the first k added
 # addresses, in order, for some k no smaller than before. Addresses whose
 # pass was cut short are copied again after the restart, so the file's
-# additions always stay a prefix of one sequence.
+# additions always stay a prefix of one sequence. A killed pass leaves no
+# file behind (none is left by the time the program is up again), and the
+# user's own files beside the list, however alike their names, survive.
 #   crash.sh [SECONDS_OF_KILLING] [MIN_PASSES]
 source "$(dirname "$0")/../e2e/lib.sh"
 
@@ -26,15 +28,18 @@ ADD_LINE=16 # "n000000@add.hu" and CR LF
 FULL="$E2E_TMP/full"
 { cat "$FILE"; seq -f 'n%06g@add.hu' 0 $((ADD_COUNT - 1)) | sed 's/$/\r/'; } >"$FULL"
 mapfile -t ADDED < <(seq -f 'n%06g@add.hu' 0 $((ADD_COUNT - 1)))
+USER_FILES=(.emails.txt.backup .emails.txt.2024q1 .emails.txt.Ab3xZ9)
+for name in "${USER_FILES[@]}"; do echo "the user's own $name" >"$APP_DIR/$name"; done
 
 copy() { printf 'take %s now' "$1" | xclip -selection clipboard; }
 file_size() { stat -c %s "$FILE" 2>/dev/null || echo -1; }
-temporaries() { find "$APP_DIR" -maxdepth 1 -name '.emails.txt.*' | wc -l; }
+temporaries() { find "$APP_DIR" -maxdepth 1 -name '.vornik-tools-unfinished-*' | wc -l; }
 
 start_ready_app() {
     start_app
     wait_for 15 bash -c "xdotool search --pid $APP_PID --name '^Form1\$' >/dev/null" ||
         fail "the program did not come up (see $E2E_TMP/app.log)"
+    (($(temporaries) == 0)) || { ls -la "$APP_DIR"; fail "a temporary file of a killed pass is left after a start"; }
 }
 
 # The number of added addresses the file holds, after checking that it is
@@ -94,9 +99,13 @@ done
 note "kills: $kills (the last pass cut short or not yet begun: $cut_short; a temporary file left behind: $mid_write, at most $max_tmp at once), clipboard changes: $copies, completed passes: $passes"
 
 # A left-over of a killed pass is never taken for the list and goes at the
-# next start. A planted one holding a shorter list makes that certain.
+# next start; a file of the user's with a name like the old temporaries'
+# stays. Planted ones holding a shorter list make that certain (a process
+# id above the system's limit names a writer that surely ended).
+head -c $((INITIAL_SIZE + 3 * ADD_LINE)) "$FULL" >"$APP_DIR/.vornik-tools-unfinished-999999999-0123456789abcdef"
 head -c $((INITIAL_SIZE + 3 * ADD_LINE)) "$FULL" >"$APP_DIR/.emails.txt.Zz9Yy8"
 start_ready_app
+[[ -f $APP_DIR/.emails.txt.Zz9Yy8 ]] || fail "the user's .emails.txt.Zz9Yy8 was removed at start"
 want=$((INITIAL_SIZE + (next + 1) * ADD_LINE))
 copy "${ADDED[next]}"
 wait_for 10 bash -c "(( \$(stat -c %s '$FILE') == $want ))" ||
@@ -122,4 +131,8 @@ app_running || fail "the program ended during the run without kills"
 now=$(committed_in_file)
 ((now == next)) || fail "after the run without kills the file holds $now added addresses, expected $next"
 note "total completed passes: $passes (clipboard changes: $copies), final list: $((50000 + now)) entries"
+for name in "${USER_FILES[@]}"; do
+    [[ $(cat "$APP_DIR/$name" 2>/dev/null) == "the user's own $name" ]] || fail "the user's file $name did not survive"
+done
+note "ok: the user's files beside the list survived $kills kills and restarts"
 echo "crash safety: all checks passed"

@@ -33,13 +33,14 @@ using vornik::testing::readBytes;
 using vornik::testing::writeBytes;
 namespace fs = std::filesystem;
 
-// Temporary files of the replacing write: ".emails.txt.XXXXXX".
+// Temporary files of the replacing write, ".vornik-tools-unfinished-...",
+// and anything named after the list that a write might make.
 std::vector<std::string> leftoverTemporaries()
 {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(executableDir())) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(".emails.txt.", 0) == 0)
+        if (name.rfind(".emails.txt", 0) == 0 || name.rfind(".vornik-tools-unfinished-", 0) == 0)
             found.push_back(name);
     }
     return found;
@@ -193,6 +194,29 @@ INSTANTIATE_TEST_SUITE_P(
                        [] { fs::remove(addressFilePath()); }, ""}),
     [](const ::testing::TestParamInfo<UnwritableCase>& param) { return std::string(param.param.name); });
 
+// A folder where no new file can be made does not stop the passes while the
+// list itself may be written: each pass rewrites it where it is.
+TEST_F(AddressFileFault, WritableFileInAReadOnlyFolderIsSavedByEveryPass)
+{
+    writeBytes(addressFilePath(), "kept@old\r\n");
+    ::chmod(executableDir().c_str(), 0555);
+    TForm1 form;
+    // As after start-up: the window has hidden itself once already, so a
+    // showing of the tool window is not taken for the start-up flash.
+    form.Tag = kTagRunning;
+    ASSERT_TRUE(form.ready);
+    std::string expected = "kept@old\r\n";
+    for (const char* address : {"first@pass", "second@pass"}) {
+        // A message box the pass might show is answered, so that its text
+        // shows up in the failure rather than blocking the test.
+        MessageCatcher catcher;
+        expected += std::string(address) + "\r\n";
+        copyAndWaitForFile(QString::fromLatin1(address), expected);
+        ASSERT_FALSE(catcher.answered()) << catcher.text();
+    }
+    EXPECT_TRUE(leftoverTemporaries().empty());
+}
+
 TEST_F(AddressFileFault, FileHeldByAnotherProgramAtStartIsNeverOverwritten)
 {
     writeBytes(addressFilePath(), "held@file\r\n");
@@ -256,27 +280,30 @@ TEST_F(AddressFileFault, HugeFileLoadsUpToItsZeroByteAndIsWrittenBackWithCrLf)
     EXPECT_TRUE(readBytes(addressFilePath()) == expected) << "the part before the zero byte, with CR LF";
 }
 
-// What killed passes left is removed at start; nothing else is.
+// What killed passes left is removed at start; nothing else is, however
+// much its name resembles the list's.
 TEST(LeftoverTemporaries, OnlyTheReplacingWritesOwnTemporariesGo)
 {
     vornik::testing::TestFolder folder;
     const std::string target = folder.path("emails.txt");
     writeBytes(target, "kept@list\r\n");
-    const std::vector<std::string> leftovers = {".emails.txt.Ab3xZ9", ".emails.txt.000000"};
-    const std::vector<std::string> others = {".emails.txt.Ab3xZ",   ".emails.txt.Ab3xZ90", ".emails.txt.Ab-xZ9",
-                                             ".other.txt.Ab3xZ9",   "emails.txt.Ab3xZ9",   ".emails.txt.tmp",
-                                             ".emails.txt.backup1"};
+    // Process ids above the system's limit name writers that surely ended.
+    const std::vector<std::string> leftovers = {".vornik-tools-unfinished-999999999-0123456789abcdef",
+                                                ".vornik-tools-unfinished-999999998-00000000000000ff"};
+    const std::vector<std::string> others = {".emails.txt.Ab3xZ9",   ".emails.txt.000000", ".emails.txt.backup",
+                                             ".emails.txt.2024q1",   ".emails.txt.tmp",    "emails.txt.Ab3xZ9",
+                                             ".vornik-tools-unfinished-999999999-0123456789abcde"};
     for (const std::string& name : leftovers)
         writeBytes(folder.path(name), "partial");
     for (const std::string& name : others)
         writeBytes(folder.path(name), "someone else's");
-    fs::create_directory(folder.path(".emails.txt.Dir123"));
-    removeLeftoverTemporaryFiles(target);
+    fs::create_directory(folder.path(".vornik-tools-unfinished-999999999-fedcba9876543210"));
+    removeUnfinishedWritesBeside(target);
     for (const std::string& name : leftovers)
         EXPECT_FALSE(fs::exists(folder.path(name))) << name;
     for (const std::string& name : others)
         EXPECT_TRUE(fs::exists(folder.path(name))) << name;
-    EXPECT_TRUE(fs::is_directory(folder.path(".emails.txt.Dir123")));
+    EXPECT_TRUE(fs::is_directory(folder.path(".vornik-tools-unfinished-999999999-fedcba9876543210")));
     EXPECT_EQ(readBytes(target), "kept@list\r\n");
 }
 
