@@ -10,6 +10,9 @@ packages=(
   xvfb openbox trayer xclip xdotool x11-utils x11-xserver-utils
   fonts-dejavu-core python3 locales dbus-daemon
   dpkg-dev file lintian desktop-file-utils appstream
+  libwayland-dev libwayland-bin
+  sway xwayland foot wl-clipboard wtype waybar dbus-bin libglib2.0-bin pipewire
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,219 @@
+#!/usr/bin/env bash
+# Shared set-up for the end-to-end tests on a Wayland session: a headless sway
+# with Xwayland, a private session bus and, on request, waybar (the
+# StatusNotifierItem host), the screenshot portal and native windows. Source
+# it, then call start_wayland. Everything started here is stopped at exit.
+#
+# Sway will not run as root, so when root runs the test the whole session, and
+# the program, run as the unprivileged test account of lib.sh.
+
+# Programs the session needs; a test run where one is missing is skipped
+# (exit status 77) rather than failed, and says which.
+WAYLAND_SKIP=77
+wayland_require() {
+    local missing=() program
+    for program in "$@"; do
+        command -v "$program" >/dev/null 2>&1 || [[ -x $program ]] || missing+=("$program")
+    done
+    if ((${#missing[@]})); then
+        echo "SKIP: the Wayland session needs ${missing[*]} (scripts/install-deps.sh installs them)"
+        exit "$WAYLAND_SKIP"
+    fi
+}
+wayland_require sway Xwayland swaymsg dbus-daemon setpriv
+
+VORNIK_E2E_USER=1
+# shellcheck source=tests/e2e/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+trap wayland_cleanup EXIT
+
+# The session's own runtime folder: Wayland, sway, pipewire and the bus put
+# their sockets there, and nothing of another session can be found in it.
+WL_RUN="$E2E_TMP/run"
+mkdir -m 0700 "$WL_RUN"
+chown "$APP_USER:" "$WL_RUN"
+WL_ENV=()
+
+# Every process of the session, also those the bus started on demand and
+# those that left their parent, carries this runtime folder in its
+# environment; that is how cleanup finds exactly this session's processes
+# among the test account's.
+session_processes() {
+    local uid pid
+    uid=$(id -u "$APP_USER")
+    for pid in $(pgrep -U "$uid" 2>/dev/null); do
+        { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$WL_RUN" && echo "$pid"
+    done
+}
+
+wayland_cleanup() {
+    local pids
+    pids=$(session_processes)
+    # shellcheck disable=SC2086 # a list of process ids
+    [[ -n $pids ]] && kill $pids 2>/dev/null
+    local deadline=$((SECONDS + 3))
+    while pids=$(session_processes) && [[ -n $pids ]] && ((SECONDS < deadline)); do sleep 0.1; done
+    # shellcheck disable=SC2086
+    [[ -n $pids ]] && kill -9 $pids 2>/dev/null
+    # The document portal mounts a FUSE file system in the runtime folder.
+    mountpoint -q "$WL_RUN/doc" 2>/dev/null && umount -l "$WL_RUN/doc" 2>/dev/null
+    [[ -n $WL_PORTAL_STARTED ]] && rm -f /tmp/out.png
+    e2e_cleanup
+}
+
+# Runs a command inside the session, as the account the session runs as, with
+# only the session's environment.
+in_session() {
+    "${E2E_RUN_AS[@]}" env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS -u QT_QPA_PLATFORM \
+        XDG_RUNTIME_DIR="$WL_RUN" "${WL_ENV[@]}" "$@"
+}
+
+# Sends a command to sway.
+sway_cmd() { in_session swaymsg "$@" >/dev/null; }
+
+# start_wayland [WIDTHxHEIGHT] [RRGGBB]: the session bus, then sway on the
+# headless back end with one output of that size and a solid background
+# colour, and Xwayland. Sets WL_ENV (WAYLAND_DISPLAY, DISPLAY, SWAYSOCK,
+# DBUS_SESSION_BUS_ADDRESS, XDG_CURRENT_DESKTOP) for in_session.
+WL_WIDTH= WL_HEIGHT= WL_BACKGROUND=
+start_wayland() {
+    local geometry=${1:-1280x800}
+    WL_WIDTH=${geometry%x*} WL_HEIGHT=${geometry#*x} WL_BACKGROUND=${2:-336699}
+    local bus="unix:path=$WL_RUN/bus"
+    in_session dbus-daemon --session --nofork --nosyslog --address="$bus" >"$E2E_TMP/dbus.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 10 test -S "$WL_RUN/bus" || fail "the session bus did not start"
+
+    # Sway writes its environment once it runs; the exec lines run after the
+    # outputs are set up. Xwayland starts with the first X client.
+    cat >"$E2E_TMP/sway.conf" <<EOF
+xwayland enable
+output HEADLESS-1 mode ${geometry} position 0 0 bg #${WL_BACKGROUND} solid_color
+default_border none
+focus_follows_mouse no
+exec env >$WL_RUN/session.env
+EOF
+    chmod 644 "$E2E_TMP/sway.conf"
+    in_session env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        DBUS_SESSION_BUS_ADDRESS="$bus" XDG_CURRENT_DESKTOP=sway \
+        sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 20 grep -q '^SWAYSOCK=' "$WL_RUN/session.env" || fail "sway did not start: $(tail -n 5 "$E2E_TMP/sway.log")"
+    local name
+    for name in WAYLAND_DISPLAY DISPLAY SWAYSOCK; do
+        grep -q "^$name=" "$WL_RUN/session.env" || fail "sway's environment has no $name"
+        WL_ENV+=("$(grep "^$name=" "$WL_RUN/session.env")")
+    done
+    WL_ENV+=(DBUS_SESSION_BUS_ADDRESS="$bus" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1 GTK_A11Y=none)
+    wait_for 10 in_session swaymsg -t get_outputs || fail "sway does not answer"
+    wait_for 20 in_session xdpyinfo || fail "Xwayland does not answer on $(session_var DISPLAY)"
+    # Services the bus starts on demand (the portals) get the session's
+    # variables only through this.
+    in_session dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR ||
+        fail "cannot pass the session's environment to the bus"
+}
+
+# The value of one of the session's variables.
+session_var() {
+    local entry
+    for entry in "${WL_ENV[@]}"; do [[ $entry == "$1="* ]] && echo "${entry#*=}"; done
+    return 0
+}
+
+# Whether the session bus has a name.
+bus_has_name() {
+    in_session dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'
+}
+
+# waybar with only its tray; its tray registers org.kde.StatusNotifierWatcher.
+WAYBAR_PID=
+start_waybar() {
+    wayland_require waybar
+    cat >"$E2E_TMP/waybar.json" <<'EOF'
+{ "layer": "top", "position": "top", "height": 30, "modules-left": [], "modules-center": [],
+  "modules-right": ["tray"], "tray": { "icon-size": 22, "spacing": 4 } }
+EOF
+    printf 'window#waybar { background: #202020; }\n' >"$E2E_TMP/waybar.css"
+    chmod 644 "$E2E_TMP/waybar.json" "$E2E_TMP/waybar.css"
+    in_session waybar -c "$E2E_TMP/waybar.json" -s "$E2E_TMP/waybar.css" >>"$E2E_TMP/waybar.log" 2>&1 &
+    WAYBAR_PID=$!
+    E2E_PIDS+=($WAYBAR_PID)
+    wait_for 20 bus_has_name org.kde.StatusNotifierWatcher || fail "waybar's tray did not register the watcher"
+}
+
+# pipewire (the wlroots portal ends without it), then the portal front end.
+# The front end offers org.freedesktop.portal.Screenshot only when it also
+# finds an access dialog back end, which xdg-desktop-portal-gtk provides.
+# The wlroots portal always writes its picture to /tmp/out.png and fails when
+# a stale one belongs to another user, so that file goes first.
+WL_PORTAL_STARTED=
+start_portal() {
+    wayland_require pipewire /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-wlr \
+        /usr/libexec/xdg-desktop-portal-gtk grim
+    rm -f /tmp/out.png
+    WL_PORTAL_STARTED=1
+    in_session pipewire >"$E2E_TMP/pipewire.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 10 test -S "$WL_RUN/pipewire-0" || fail "pipewire did not start"
+    in_session /usr/libexec/xdg-desktop-portal -r >"$E2E_TMP/portal.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 20 bus_has_name org.freedesktop.portal.Desktop || fail "xdg-desktop-portal did not start"
+    wait_for 10 portal_has_screenshot || fail "the portal offers no Screenshot interface"
+}
+
+portal_has_screenshot() {
+    in_session gdbus introspect --session --dest org.freedesktop.portal.Desktop \
+        --object-path /org/freedesktop/portal/desktop | grep -q 'interface org.freedesktop.portal.Screenshot'
+}
+
+# A native Wayland window (foot) filling the workspace in one colour. Waits
+# until sway shows it focused.
+start_foot() {
+    wayland_require foot
+    local colour=${1:-00ff00} title=${2:-native}
+    in_session foot -o "colors.background=$colour" -T "$title" sh -c 'exec sleep 3600' >"$E2E_TMP/foot.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 20 focused_window_is "$title" || fail "foot did not open focused"
+}
+
+# Whether sway's focused window has that title.
+focused_window_is() {
+    in_session swaymsg -t get_tree | python3 -c '
+import json, sys
+def focused(node):
+    if node.get("focused"):
+        return node
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found = focused(child)
+        if found:
+            return found
+node = focused(json.load(sys.stdin))
+sys.exit(0 if node and node.get("name") == sys.argv[1] else 1)' "$1"
+}
+
+# Puts text on the Wayland clipboard from a native client. wl-copy stays
+# behind to serve its offer; it is started in a session of its own so that
+# its offer outlives the shell that started it.
+wl_copy() {
+    wayland_require wl-copy
+    in_session setsid wl-copy "$@" </dev/null >/dev/null 2>&1
+}
+
+wl_paste() { in_session wl-paste --no-newline "$@" 2>/dev/null; }
+
+# Colour of one pixel of the output as RRGGBB, read by grim.
+wl_pixel() {
+    in_session grim -g "$1,$2 1x1" -t ppm - 2>/dev/null | tail -c 3 | od -An -tx1 | tr -d ' \n'
+}
+
+# Runs the installed program inside the session (install_app first); further
+# arguments are VAR=value pairs for its environment.
+start_app_in_session() {
+    in_session "$@" "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
+    APP_PID=$!
+    E2E_PIDS+=($APP_PID)
+}
+
+# X window ids of the program's visible windows named so, seen on Xwayland.
+xwayland_window() { in_session xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
