@@ -124,6 +124,8 @@ private:
     std::unique_ptr<TrayMenuAdapter> m_trayMenu;
     OverlayRenderer m_overlay;
     bool m_paintedSinceShown = false;
+    // Set while a capture for the tool window is under way.
+    bool m_capturing = false;
 };
 
 } // namespace vornik
