@@ -12,6 +12,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QProcess>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,7 @@ public:
         Silent,         // a handle, and never a response
         Error,          // an error reply to the call
         PictureFirst,   // response 0 sent before the reply to the call
+        PictureLate,    // response 0 a moment after the reply
     };
 
     FakeScreenshotPortal()
@@ -89,6 +91,8 @@ public:
         connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
         if (answer == Answer::Picture)
             respond(connection, path, 0);
+        else if (answer == Answer::PictureLate)
+            QTimer::singleShot(300, [this, connection, path] { respond(connection, path, 0); });
         else if (answer == Answer::Refuse)
             respond(connection, path, 1);
         else if (answer == Answer::Fail)
