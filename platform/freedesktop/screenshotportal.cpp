@@ -153,9 +153,8 @@ bool ScreenshotPortal::offeredOnSessionBus()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    QDBusMessage get = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kPortalService, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kScreenshotInterface << QStringLiteral("version");
     // Started on demand, the portal takes a moment to come up.
     const QDBusMessage reply = bus.call(get, QDBus::Block, 10000);
@@ -176,15 +175,15 @@ bool ScreenshotPortal::capture(Bitmap& into)
     PortalRequest request(bus, expected);
     const std::time_t requestedAt = std::time(nullptr);
 
-    QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kScreenshotInterface,
-                                                       QStringLiteral("Screenshot"));
-    call << QString() << QVariantMap{{QStringLiteral("handle_token"), token},
-                                     {QStringLiteral("interactive"), false}};
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kPortalService, kPortalPath, kScreenshotInterface, QStringLiteral("Screenshot"));
+    call << QString() << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("interactive"), false}};
     QDBusPendingCallWatcher watcher(bus.asyncCall(call, m_timeoutMs));
     QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &request, [&request](QDBusPendingCallWatcher* w) {
         const QDBusPendingReply<QDBusObjectPath> reply = *w;
         if (reply.isError())
-            request.failWith(QStringLiteral("the screenshot portal cannot be reached (%1)").arg(reply.error().message()));
+            request.failWith(
+                QStringLiteral("the screenshot portal cannot be reached (%1)").arg(reply.error().message()));
         else
             request.follow(reply.value().path());
     });

@@ -39,8 +39,7 @@ private:
     std::unique_ptr<QProcess> m_daemon;
     std::unique_ptr<QGuiApplication> m_application;
 };
-[[maybe_unused]] ::testing::Environment* const busEnvironment =
-    ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+[[maybe_unused]] ::testing::Environment* const busEnvironment = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
 
 // A bitmap that a failed capture must leave alone.
 Bitmap previousCapture()
@@ -96,10 +95,11 @@ TEST_F(ScreenshotPortalTest, ThePictureBecomesTheCaptureAndItsFileGoes)
         ASSERT_EQ(into.width(), screen.width());
         ASSERT_EQ(into.height(), screen.height());
         EXPECT_EQ(into.bitsPerPixel(), 32);
-        for (const QPoint at : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(screen.width() - 1, screen.height() - 1),
-                                QPoint(300, 260)}) {
+        for (const QPoint at : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1),
+                                QPoint(screen.width() - 1, screen.height() - 1), QPoint(300, 260)}) {
             const std::uint32_t want = 0xFF000000u | std::uint32_t(at.x() & 0xFF) << 16 |
-                                       std::uint32_t(at.y() & 0xFF) << 8 | std::uint32_t((at.x() >> 8) << 4 | (at.y() >> 8));
+                                       std::uint32_t(at.y() & 0xFF) << 8 |
+                                       std::uint32_t((at.x() >> 8) << 4 | (at.y() >> 8));
             EXPECT_EQ(into.pixel32(at.x(), at.y()), want) << at.x() << "," << at.y();
         }
         EXPECT_FALSE(std::filesystem::exists(path.toStdString())) << "the portal's file is still there";
@@ -130,7 +130,8 @@ TEST_F(ScreenshotPortalTest, FailuresAreReportedAndLeaveThePreviousCapture)
     using A = testing::FakeScreenshotPortal::Answer;
     const std::string notAPicture = folder.path("notes.png");
     testing::writeBytes(notAPicture, "not a picture");
-    const std::string notAPictureUri = QUrl::fromLocalFile(QString::fromStdString(notAPicture)).toString().toStdString();
+    const std::string notAPictureUri =
+        QUrl::fromLocalFile(QString::fromStdString(notAPicture)).toString().toStdString();
     const std::string notAPictureMessage =
         "Cannot capture the screen: the picture \"" + notAPicture + "\" is not an image the program can read";
     const Case cases[] = {
@@ -138,11 +139,12 @@ TEST_F(ScreenshotPortalTest, FailuresAreReportedAndLeaveThePreviousCapture)
         {A::Fail, "", "Cannot capture the screen: the screenshot portal could not take a picture"},
         {A::Silent, "", "Cannot capture the screen: the screenshot portal did not answer within 0.5 seconds"},
         {A::Error, "", "Cannot capture the screen: the screenshot portal cannot be reached (no screenshots today)"},
-        {A::Picture, "https://example.invalid/shot.png", "Cannot capture the screen: the screenshot portal gave no picture file"},
+        {A::Picture, "https://example.invalid/shot.png",
+         "Cannot capture the screen: the screenshot portal gave no picture file"},
         {A::Picture, "file:///nonexistent/vornik/shot.png",
-         "Cannot capture the screen: cannot read the picture \"/nonexistent/vornik/shot.png\" (No such file or directory)"},
-        {A::Picture, notAPictureUri.c_str(),
-         notAPictureMessage.c_str()},
+         "Cannot capture the screen: cannot read the picture \"/nonexistent/vornik/shot.png\" (No such file or "
+         "directory)"},
+        {A::Picture, notAPictureUri.c_str(), notAPictureMessage.c_str()},
     };
     for (const Case& c : cases) {
         fake.answer = c.answer;
@@ -164,7 +166,9 @@ TEST(ScreenshotPortalAbsent, IsReportedAndNotOffered)
         portal.capture(into);
         ADD_FAILURE() << "a capture without a portal succeeded";
     } catch (const Error& error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Cannot capture the screen: the screenshot portal cannot be reached (", 0), 0u)
+        EXPECT_EQ(
+            std::string(error.what()).rfind("Cannot capture the screen: the screenshot portal cannot be reached (", 0),
+            0u)
             << error.what();
     }
     EXPECT_EQ(into.pixel32(2, 1), 0xFF123456u);

@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMetaType>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QProcess>
@@ -39,13 +39,13 @@ inline std::unique_ptr<QProcess> startPrivateSessionBus()
 class FakeScreenshotPortal : public QDBusVirtualObject {
 public:
     enum class Answer {
-        Picture,        // response 0 with `uri`
-        Refuse,         // response 1
-        Fail,           // response 2
-        Silent,         // a handle, and never a response
-        Error,          // an error reply to the call
-        PictureFirst,   // response 0 sent before the reply to the call
-        PictureLate,    // response 0 a moment after the reply
+        Picture,      // response 0 with `uri`
+        Refuse,       // response 1
+        Fail,         // response 2
+        Silent,       // a handle, and never a response
+        Error,        // an error reply to the call
+        PictureFirst, // response 0 sent before the reply to the call
+        PictureLate,  // response 0 a moment after the reply
     };
 
     FakeScreenshotPortal()
@@ -103,8 +103,8 @@ public:
 private:
     void respond(const QDBusConnection& connection, const QString& path, uint code)
     {
-        QDBusMessage signal =
-            QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
+                                                         QStringLiteral("Response"));
         QVariantMap results;
         if (code == 0)
             results.insert(QStringLiteral("uri"), uri);
