@@ -42,11 +42,16 @@ session_processes() {
     local uid pid
     uid=$(id -u "$APP_USER")
     for pid in $(pgrep -U "$uid" 2>/dev/null); do
-        { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$WL_RUN" && echo "$pid"
+        if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$WL_RUN"; then
+            echo "$pid"
+        fi
     done
+    return 0
 }
 
 wayland_cleanup() {
+    # Cleanup goes on past any failure here.
+    set +e
     local pids
     pids=$(session_processes)
     # shellcheck disable=SC2086 # a list of process ids
