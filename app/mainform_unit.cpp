@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScopeGuard>
 #include <QWindow>
 
 namespace vornik {
@@ -305,8 +306,17 @@ void TForm1::trayiconDblClick(QObject* sender)
 
 void TForm1::Colorpickersizecuttools1Click(QObject*)
 {
+    // A capture through the desktop portal waits for the portal's answer
+    // while the event loop runs; a second request in that time (another
+    // click on the panel's icon) is the same request and is dropped.
+    if (m_capturing)
+        return;
+    m_capturing = true;
+    const auto done = qScopeGuard([this] { m_capturing = false; });
     // The capture and the picture shown reuse the memory of the previous
-    // opening: a screen-sized allocation costs more than the copy itself.
+    // opening: a screen-sized allocation costs more than the copy itself. A
+    // capture that can say why it failed raises the reason before anything
+    // here changes, so the window does not open over no picture.
     getscreenshot(*screenshot);
     if (screenshot->empty())
         Image1->clearPicture();

@@ -133,6 +133,8 @@ private:
     OverlayRenderer m_overlay;
     bool m_paintedSinceShown = false;
     std::unique_ptr<PointerAids> m_aids;
+    // Set while a capture for the tool window is under way.
+    bool m_capturing = false;
 };
 
 } // namespace vornik

@@ -1,5 +1,7 @@
 #include "platform/screencapture.h"
 
+#include "platform/capturebackend.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -217,17 +219,35 @@ bool captureThroughQt(Bitmap& into)
     return true;
 }
 
+namespace {
+
+class X11ScreenCapture : public ScreenCaptureService {
+public:
+    bool capture(Bitmap& into) override
+    {
+        try {
+            if (captureThroughSharedMemory(into) || captureThroughQt(into))
+                return true;
+        } catch (const std::exception&) {
+            // No memory for a screen-sized bitmap: as any other failure.
+        }
+        // A failed capture is silent by design: the tool window opens empty.
+        into = Bitmap();
+        return false;
+    }
+};
+
+} // namespace
+
+ScreenCaptureService& x11ScreenCapture()
+{
+    static X11ScreenCapture service;
+    return service;
+}
+
 bool getscreenshot(Bitmap& into)
 {
-    try {
-        if (captureThroughSharedMemory(into) || captureThroughQt(into))
-            return true;
-    } catch (const std::exception&) {
-        // No memory for a screen-sized bitmap: as any other failure.
-    }
-    // A failed capture is silent by design: the tool window opens empty.
-    into = Bitmap();
-    return false;
+    return screenCaptureService().capture(into);
 }
 
 std::optional<Bitmap> getscreenshot()

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/bitmap.h"
+
+namespace vornik {
+
+// A way of reading the primary screen. The program uses the one that
+// screenCaptureService chose; nothing outside platform/ knows which.
+class ScreenCaptureService {
+public:
+    virtual ~ScreenCaptureService() = default;
+
+    // Fills `into` with the primary screen's pixels as getscreenshot describes
+    // them. A backend that cannot tell why it failed returns false and leaves
+    // `into` empty; one that can throws Error with a message for the user and
+    // leaves `into` as it was.
+    virtual bool capture(Bitmap& into) = 0;
+};
+
+// The X server's screen, through shared memory or Qt's grab.
+ScreenCaptureService& x11ScreenCapture();
+
+// The backend the program captures with, chosen at its first use and kept
+// for the life of the process (see screenCaptureService in the source for
+// the rules).
+ScreenCaptureService& screenCaptureService();
+
+enum class CaptureChoice { Automatic, X11, Portal };
+// Reads VORNIK_CAPTURE (x11, portal; anything else means automatic).
+CaptureChoice captureChoiceFromEnvironment();
+
+} // namespace vornik

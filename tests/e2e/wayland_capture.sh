@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The screen tools on a Wayland session (headless sway): the tool window,
+# opened from waybar's tray over StatusNotifierItem, shows the desktop as the
+# screenshot portal pictured it, native windows and panel included, and the
+# picture the portal wrote is gone afterwards.
+source "$(dirname "$0")/wayland-lib.sh"
+wayland_require wtype xclip xdotool dbus-send
+
+FOOT_COLOUR=c08040
+start_wayland 1280x800 336699
+# The portal first: waybar, a GTK program, has the bus start the portal on
+# demand, and a portal started before pipewire runs offers no screenshots.
+start_portal
+start_waybar
+install_app
+start_foot "$FOOT_COLOUR" native
+
+# What the test account has in /tmp, where the wlroots portal writes its
+# picture (/tmp/out.png), and the pictures in its home, where other portals
+# put theirs. Xwayland's lock files and wl-copy's buffers come and go with
+# other sessions of the account; they are not pictures of ours.
+app_home=$(getent passwd "$APP_USER" | cut -d: -f6)
+account_files() {
+    { find /tmp -maxdepth 1 -user "$APP_USER" ! -name 'wl-copy-buffer-*' ! -name '.X*-lock' 2>/dev/null
+      find "$app_home" -user "$APP_USER" -type f \( -iname '*.png' -o -iname '*.jp*g' -o -iname '*.ppm' \) 2>/dev/null
+    } | sort
+}
+account_files >"$E2E_TMP/files-before"
+
+start_app_in_session QT_QPA_PLATFORM=xcb
+
+# The item waybar's watcher holds: "service/path" or a bare service name.
+registered_item() {
+    local items
+    items=$(in_session dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:RegisteredStatusNotifierItems 2>/dev/null) || return 1
+    items=$(sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$items")
+    [[ -n $items ]] && echo "$items" | head -n 1
+}
+wait_for 20 registered_item || fail "the program's item did not register with waybar's watcher"
+item=$(registered_item)
+item_service=${item%%/*}
+item_path=/${item#*/}
+[[ $item == */* ]] || item_path=/StatusNotifierItem
+
+tool_window_visible() { in_session xdotool search --onlyvisible --name '^Form1$' >/dev/null 2>&1; }
+# The main window shows once at start and hides itself shortly after.
+wait_for 20 not tool_window_visible || fail "the main window did not hide after start"
+
+# "X Y W H" of the tool window as Xwayland places it.
+tool_window_geometry() {
+    local id
+    id=$(in_session xdotool search --onlyvisible --name '^Form1$' 2>/dev/null | head -n 1)
+    [[ -n $id ]] || return 1
+    in_session xwininfo -id "$id" 2>/dev/null | awk '
+        /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
+        /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { if (w == "") exit 1; print x, y, w, h }'
+}
+
+# Opens the tool window as a click on the panel's icon does, points at (X,
+# Y), copies the colour readout with F3 and reads the clipboard on Xwayland.
+# (Sway passes an X program's copy on to native programs only while an X
+# window has the focus, and F3 closes the tool window at once, so wl-paste
+# does not see it.) The seat of a headless sway has no pointer, so sway's own cursor
+# commands reach no client; the pointer is moved inside Xwayland instead,
+# whose coordinates are the output's here (one output, scale 1).
+expect_colour_at() {
+    local x=$1 y=$2 want=$3 what=$4
+    in_session dbus-send --session --print-reply --dest="$item_service" "$item_path" \
+        org.kde.StatusNotifierItem.Activate int32:1200 int32:15 >/dev/null ||
+        fail "$what: Activate was not answered"
+    wait_for 20 tool_window_visible || fail "$what: the tool window did not open"
+    wait_for 10 focused_window_is Form1 || fail "$what: the tool window did not get the focus"
+    # The picture starts at the window's top-left corner whatever the window
+    # manager made of the window, so picture pixel (X, Y) is pointed at
+    # relative to the window. A full-screen window is what the program asks
+    # for; sway does not always grant it to a window mapped again.
+    local wx wy ww wh
+    read -r wx wy ww wh <<<"$(tool_window_geometry)" || fail "$what: the tool window has no geometry"
+    [[ "$wx $wy $ww $wh" == "0 0 $WL_WIDTH $WL_HEIGHT" ]] || note "the tool window is at $wx,$wy ${ww}x$wh, not full screen"
+    ((x < ww && y < wh)) || fail "$what: ($x, $y) is outside the tool window (${ww}x$wh)"
+    # The readouts follow moves, not the place the pointer was left at.
+    in_session xdotool mousemove $((wx + x + 1)) $((wy + y))
+    in_session xdotool mousemove $((wx + x)) $((wy + y))
+    x_clipboard() { in_session xclip -o -selection clipboard 2>/dev/null; }
+    pasted() { [[ $(x_clipboard) == "$want" ]]; }
+    # The first key of a virtual keyboard may be lost while Xwayland takes
+    # its key map, so F3 is pressed again while the window stays open.
+    local tries=0
+    until pasted; do
+        ((++tries <= 5)) || fail "$what: the clipboard holds '$(x_clipboard)', expected '$want'"
+        tool_window_visible && in_session wtype -k F3
+        wait_for 3 pasted && break
+    done
+    wait_for 10 not tool_window_visible || fail "$what: F3 did not close the tool window"
+    note "ok: $what"
+}
+
+note "the capture shows a native window and the panel"
+expect_colour_at 300 300 "#${FOOT_COLOUR^^}" "the colour under the pointer over foot"
+expect_colour_at 40 12 "#202020" "the colour under the pointer over waybar, at the top of the output"
+
+note "no picture left behind"
+[[ ! -e /tmp/out.png ]] || fail "the portal's picture /tmp/out.png is still there"
+account_files >"$E2E_TMP/files-after"
+left=$(comm -13 "$E2E_TMP/files-before" "$E2E_TMP/files-after")
+[[ -z $left ]] || fail "the captures left files: $left"
+
+app_running || fail "the program ended"
+echo "wayland capture: all checks passed"

@@ -1,0 +1,153 @@
+#include "platform/freedesktop/portalfile.h"
+#include "platform/freedesktop/portalrequest.h"
+
+#include "../support/testfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace vornik {
+namespace {
+
+TEST(PortalRequestPath, FollowsTheCallersUniqueName)
+{
+    struct Case {
+        const char* uniqueName;
+        const char* token;
+        const char* path;
+    };
+    const Case cases[] = {
+        {":1.42", "vornik_1_7", "/org/freedesktop/portal/desktop/request/1_42/vornik_1_7"},
+        {":1.2.3", "t", "/org/freedesktop/portal/desktop/request/1_2_3/t"},
+        {":12.345", "a_b", "/org/freedesktop/portal/desktop/request/12_345/a_b"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(portalRequestPath(c.uniqueName, c.token), c.path) << c.uniqueName;
+}
+
+TEST(OutputInPicture, KeepsThePrimaryOutputsPixels)
+{
+    struct Case {
+        const char* what;
+        int width, height;
+        std::vector<OutputRect> outputs;
+        std::size_t primary;
+        OutputRect expected;
+    };
+    const Case cases[] = {
+        {"one output is the whole picture", 1280, 800, {{0, 0, 1280, 800}}, 0, {0, 0, 1280, 800}},
+        {"one output at another scale is still the whole picture",
+         2560,
+         1600,
+         {{0, 0, 1280, 800}},
+         0,
+         {0, 0, 2560, 1600}},
+        {"no outputs known", 640, 480, {}, 0, {0, 0, 640, 480}},
+        {"primary on the right", 3200, 1080, {{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}}, 1, {1280, 0, 1920, 1080}},
+        {"primary on the left, shorter than the picture",
+         3200,
+         1080,
+         {{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}},
+         0,
+         {0, 0, 1280, 1024}},
+        {"layout starting left of zero",
+         3200,
+         1080,
+         {{1280, 0, 1920, 1080}, {0, 0, 1280, 1024}},
+         0,
+         {1280, 0, 1920, 1080}},
+        {"layout with negative origin",
+         2000,
+         1000,
+         {{-1000, 0, 1000, 1000}, {0, 0, 1000, 1000}},
+         1,
+         {1000, 0, 1000, 1000}},
+        {"picture at twice the layout's scale",
+         4000,
+         2000,
+         {{-1000, 0, 1000, 1000}, {0, 0, 1000, 1000}},
+         1,
+         {2000, 0, 2000, 2000}},
+        {"stacked outputs", 1920, 2160, {{0, 0, 1920, 1080}, {0, 1080, 1920, 1080}}, 1, {0, 1080, 1920, 1080}},
+        {"an empty output is left out of the layout",
+         1920,
+         1080,
+         {{0, 0, 1920, 1080}, {5000, 5000, 0, 0}},
+         0,
+         {0, 0, 1920, 1080}},
+        {"the wanted output is empty", 1920, 1080, {{0, 0, 1920, 1080}, {5000, 5000, 0, 0}}, 1, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(outputInPicture(c.width, c.height, c.outputs, c.primary), c.expected) << c.what;
+}
+
+// The portal names a file; only the one it wrote for the request goes.
+class PortalPicture : public ::testing::Test {
+protected:
+    std::string write(const std::string& name, const std::string& bytes)
+    {
+        const std::string path = folder.path(name);
+        testing::writeBytes(path, bytes);
+        return path;
+    }
+    static void setModified(const std::string& path, std::time_t when)
+    {
+        const utimbuf times{when, when};
+        ASSERT_EQ(::utime(path.c_str(), &times), 0);
+    }
+
+    testing::TestFolder folder;
+    const std::time_t now = std::time(nullptr);
+};
+
+TEST_F(PortalPicture, TheRequestsFileIsReadAndRemoved)
+{
+    const std::string path = write("out.png", "picture bytes");
+    const PortalPictureFile file = takePortalPicture(path, now);
+    EXPECT_EQ(file.bytes, "picture bytes");
+    EXPECT_TRUE(file.error.empty());
+    EXPECT_TRUE(file.removed);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(PortalPicture, AFileOlderThanTheRequestIsReadAndKept)
+{
+    const std::string path = write("kept.png", "old picture");
+    setModified(path, now - 60);
+    const PortalPictureFile file = takePortalPicture(path, now);
+    EXPECT_EQ(file.bytes, "old picture");
+    EXPECT_FALSE(file.removed);
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(PortalPicture, ALinkIsNeitherFollowedNorRemoved)
+{
+    const std::string target = write("target.png", "someone's picture");
+    const std::string link = folder.path("link.png");
+    std::filesystem::create_symlink(target, link);
+    const PortalPictureFile file = takePortalPicture(link, now);
+    EXPECT_TRUE(file.bytes.empty());
+    EXPECT_FALSE(file.error.empty());
+    EXPECT_FALSE(file.removed);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_TRUE(std::filesystem::exists(target));
+}
+
+TEST_F(PortalPicture, WhatIsNotAFileIsReported)
+{
+    std::filesystem::create_directory(folder.path("folder.png"));
+    const PortalPictureFile folderAnswer = takePortalPicture(folder.path("folder.png"), now);
+    EXPECT_FALSE(folderAnswer.error.empty());
+    EXPECT_FALSE(folderAnswer.removed);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path("folder.png")));
+
+    const PortalPictureFile missing = takePortalPicture(folder.path("missing.png"), now);
+    EXPECT_FALSE(missing.error.empty());
+    EXPECT_FALSE(missing.removed);
+}
+
+} // namespace
+} // namespace vornik
