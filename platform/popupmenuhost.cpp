@@ -46,6 +46,10 @@ int distanceSquared(const QRect& area, QPoint p) {
     return dx * dx + dy * dy;
 }
 
+bool onWaylandSession() {
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
+}
+
 // Like the desktop's menu windows, ours has a three-pixel non-client border
 // around the items; the frame painter draws its two lines into it.
 constexpr int kBorder = 3;
@@ -70,8 +74,15 @@ class PopupMenuWindow final : public QWidget, public CanvasWindow {
         // Tells the window system (and tools that look) what kind of window
         // this is, as Qt's own menus do. Qt writes the type only to a window
         // that exists, and would write its default over one set earlier.
+        // On a Wayland session the compositor gives the keyboard to an
+        // override-redirect window of Xwayland only when it is not typed as
+        // a menu (or tooltip, or the like); a menu opened from the panel
+        // would otherwise leave the keys with the native window that had
+        // them, and the grab below would never see one. There the window
+        // keeps Qt's default type.
         winId();
-        setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
+        if (!onWaylandSession())
+            setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
         show();
         // WORKAROUND: Qt grabs the pointer and keyboard for Qt::Popup windows
         // only once the X server has mapped them; grabbing here as well makes
