@@ -396,6 +396,10 @@ void Clipboard::writeText(const std::string& text)
     clipboard->setText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), QClipboard::Clipboard);
     if (QGuiApplication::platformName() == QLatin1String("xcb") && !clipboard->ownsClipboard())
         throw Error(kCannotOpenClipboard);
+    // Xwayland passes an X11 copy on to native programs only while one of
+    // its windows has the focus, and the tool window closes with the copy.
+    if (m_watcher)
+        m_watcher->offerText(text);
 }
 
 } // namespace vornik

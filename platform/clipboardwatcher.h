@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 namespace vornik {
 
@@ -19,6 +20,10 @@ public:
     // Reads the current text. Throws Error("Cannot open clipboard") when the
     // owner does not deliver it within the timeout.
     virtual ClipboardText read(std::chrono::milliseconds timeout) = 0;
+
+    // Offers text (in the locale's encoding) on the clipboard watched here,
+    // besides the X11 clipboard: programs that read only this one get it too.
+    virtual void offerText(const std::string& text) = 0;
 
 signals:
     // Once per new content of the clipboard, emitted outside any callback

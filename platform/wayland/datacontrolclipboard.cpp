@@ -16,10 +16,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,6 +37,8 @@ struct ExtProtocol {
     using Offer = ext_data_control_offer_v1;
     using DeviceListener = ext_data_control_device_v1_listener;
     using OfferListener = ext_data_control_offer_v1_listener;
+    using Source = ext_data_control_source_v1;
+    using SourceListener = ext_data_control_source_v1_listener;
     static const wl_interface* managerInterface() { return &ext_data_control_manager_v1_interface; }
     static Device* getDevice(Manager* m, wl_seat* seat) { return ext_data_control_manager_v1_get_data_device(m, seat); }
     static void destroy(Manager* m) { ext_data_control_manager_v1_destroy(m); }
@@ -43,6 +47,11 @@ struct ExtProtocol {
     static void listen(Device* d, const DeviceListener* l, void* data) { ext_data_control_device_v1_add_listener(d, l, data); }
     static void listen(Offer* o, const OfferListener* l, void* data) { ext_data_control_offer_v1_add_listener(o, l, data); }
     static void receive(Offer* o, const char* type, int fd) { ext_data_control_offer_v1_receive(o, type, fd); }
+    static Source* createSource(Manager* m) { return ext_data_control_manager_v1_create_data_source(m); }
+    static void offer(Source* s, const char* type) { ext_data_control_source_v1_offer(s, type); }
+    static void destroy(Source* s) { ext_data_control_source_v1_destroy(s); }
+    static void listen(Source* s, const SourceListener* l, void* data) { ext_data_control_source_v1_add_listener(s, l, data); }
+    static void setSelection(Device* d, Source* s) { ext_data_control_device_v1_set_selection(d, s); }
 };
 
 struct WlrProtocol {
@@ -51,6 +60,8 @@ struct WlrProtocol {
     using Offer = zwlr_data_control_offer_v1;
     using DeviceListener = zwlr_data_control_device_v1_listener;
     using OfferListener = zwlr_data_control_offer_v1_listener;
+    using Source = zwlr_data_control_source_v1;
+    using SourceListener = zwlr_data_control_source_v1_listener;
     static const wl_interface* managerInterface() { return &zwlr_data_control_manager_v1_interface; }
     static Device* getDevice(Manager* m, wl_seat* seat) { return zwlr_data_control_manager_v1_get_data_device(m, seat); }
     static void destroy(Manager* m) { zwlr_data_control_manager_v1_destroy(m); }
@@ -59,6 +70,11 @@ struct WlrProtocol {
     static void listen(Device* d, const DeviceListener* l, void* data) { zwlr_data_control_device_v1_add_listener(d, l, data); }
     static void listen(Offer* o, const OfferListener* l, void* data) { zwlr_data_control_offer_v1_add_listener(o, l, data); }
     static void receive(Offer* o, const char* type, int fd) { zwlr_data_control_offer_v1_receive(o, type, fd); }
+    static Source* createSource(Manager* m) { return zwlr_data_control_manager_v1_create_data_source(m); }
+    static void offer(Source* s, const char* type) { zwlr_data_control_source_v1_offer(s, type); }
+    static void destroy(Source* s) { zwlr_data_control_source_v1_destroy(s); }
+    static void listen(Source* s, const SourceListener* l, void* data) { zwlr_data_control_source_v1_add_listener(s, l, data); }
+    static void setSelection(Device* d, Source* s) { zwlr_data_control_device_v1_set_selection(d, s); }
 };
 
 // What the receiving side of one transfer got.
@@ -90,6 +106,27 @@ Transfer readAll(int fd, std::chrono::steady_clock::time_point deadline, std::st
     }
 }
 
+// The types the program's own copy is offered in, the preferred first.
+constexpr std::array<std::string_view, 5> kOwnTypes = {
+    "text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT", "STRING"};
+
+// Writes the whole text into a reader's pipe; a reader that goes away early
+// only ends the transfer.
+void writeAll(int fd, std::string_view text)
+{
+    // The descriptor may come non-blocking; a short text fits a pipe's buffer
+    // and a longer one waits for the reader, as a blocking write would.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
 std::string toLocalBytes(const QString& text)
 {
     const QByteArray bytes = text.toLocal8Bit();
@@ -110,6 +147,11 @@ public:
     virtual void receive(const std::string& type, int fd) = 0;
     // New selections since the last call.
     virtual int takeNewSelections() = 0;
+    // Makes the UTF-8 text the selection, offered by this connection until
+    // another selection replaces it.
+    virtual void offerText(std::string utf8) = 0;
+    // While this connection's own offer is the selection: its text.
+    virtual const std::string* ownText() const = 0;
 };
 
 namespace {
@@ -128,6 +170,8 @@ public:
     {
         for (auto& [offer, types] : m_announced)
             Protocol::destroy(offer);
+        if (m_source)
+            Protocol::destroy(m_source);
         if (m_selection)
             Protocol::destroy(m_selection);
         if (m_device)
@@ -151,6 +195,23 @@ public:
     void receive(const std::string& type, int fd) override { Protocol::receive(m_selection, type.c_str(), fd); }
 
     int takeNewSelections() override { return std::exchange(m_newSelections, 0); }
+
+    void offerText(std::string utf8) override
+    {
+        if (!m_device)
+            return;
+        if (m_source)
+            Protocol::destroy(m_source);
+        m_source = Protocol::createSource(m_manager);
+        Protocol::listen(m_source, &kSourceListener, this);
+        for (const std::string_view type : kOwnTypes)
+            Protocol::offer(m_source, std::string(type).c_str());
+        Protocol::setSelection(m_device, m_source);
+        m_sourceText = std::move(utf8);
+        m_ownSelectionPending = true;
+    }
+
+    const std::string* ownText() const override { return m_source && !m_ownSelectionPending ? &m_sourceText : nullptr; }
 
 private:
     using Offer = typename Protocol::Offer;
@@ -187,7 +248,37 @@ private:
                 self->m_announced.erase(found);
             }
         }
+        // The program's own copy is a change like any other, announced once
+        // when the compositor confirms it. What the compositor announced
+        // between the copy and that confirmation is Xwayland passing on the
+        // same copy from the X11 clipboard, which the program wrote too: not a
+        // change of its own. (A copy by someone else in that moment replaces
+        // ours, which cancels our offer, and is counted below.)
+        if (self->m_ownSelectionPending && self->m_source) {
+            if (!std::ranges::equal(self->m_selectionTypes, kOwnTypes))
+                return;
+            self->m_ownSelectionPending = false;
+        }
         ++self->m_newSelections;
+    }
+
+    // Another program asks for our selection: the text, whatever the type
+    // (all our types are text, and UTF-8 is a superset of the others' ASCII).
+    static void onSend(void* data, typename Protocol::Source*, const char*, std::int32_t fd)
+    {
+        const auto* self = static_cast<ProtocolConnection*>(data);
+        writeAll(fd, self->m_sourceText);
+        ::close(fd);
+    }
+
+    static void onCancelled(void* data, typename Protocol::Source* source)
+    {
+        auto* self = static_cast<ProtocolConnection*>(data);
+        Protocol::destroy(source);
+        if (self->m_source == source) {
+            self->m_source = nullptr;
+            self->m_ownSelectionPending = false;
+        }
     }
 
     static void onPrimarySelection(void* data, Device*, Offer* offer)
@@ -212,6 +303,7 @@ private:
     static constexpr typename Protocol::DeviceListener kDeviceListener = {
         onDataOffer, onSelection, onFinished, onPrimarySelection};
     static constexpr typename Protocol::OfferListener kOfferListener = {onOfferType};
+    static constexpr typename Protocol::SourceListener kSourceListener = {onSend, onCancelled};
 
     wl_display* m_display;
     wl_registry* m_registry;
@@ -222,6 +314,9 @@ private:
     Offer* m_selection = nullptr;
     std::vector<std::string> m_selectionTypes;
     int m_newSelections = 0;
+    typename Protocol::Source* m_source = nullptr;
+    std::string m_sourceText;
+    bool m_ownSelectionPending = false;
 };
 
 // The globals of interest, as the registry lists them.
@@ -310,9 +405,21 @@ void DataControlClipboard::dispatch()
         emit changed();
 }
 
+void DataControlClipboard::offerText(const std::string& text)
+{
+    const QByteArray utf8 = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
+    m_connection->offerText(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    wl_display_flush(m_connection->display());
+}
+
 ClipboardText DataControlClipboard::read(std::chrono::milliseconds timeout)
 {
     ClipboardText result;
+    // Our own copy is answered by this thread, which would be waiting here.
+    if (const std::string* own = m_connection->ownText()) {
+        result.text = toLocalBytes(QString::fromUtf8(own->data(), static_cast<qsizetype>(own->size())));
+        return result;
+    }
     std::vector<std::string> types;
     if (!m_connection->selectionTypes(types))
         return result;

@@ -20,6 +20,7 @@ public:
     ~DataControlClipboard() override;
 
     ClipboardText read(std::chrono::milliseconds timeout) override;
+    void offerText(const std::string& text) override;
 
     class Connection;
 

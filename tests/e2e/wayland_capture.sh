@@ -29,6 +29,29 @@ account_files >"$E2E_TMP/files-before"
 
 start_app_in_session QT_QPA_PLATFORM=xcb
 
+# Every collection pass saves emails.txt anew (a new file put in its place),
+# so each line of this log is one pass.
+python3 - "$APP_DIR" >"$E2E_TMP/passes.log" <<'PY' &
+import ctypes, os, struct, sys
+libc = ctypes.CDLL(None, use_errno=True)
+fd = libc.inotify_init()
+IN_CLOSE_WRITE, IN_MOVED_TO = 0x8, 0x80
+if fd < 0 or libc.inotify_add_watch(fd, sys.argv[1].encode(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0:
+    sys.exit("cannot watch " + sys.argv[1])
+print("ready", flush=True)
+while True:
+    data, at = os.read(fd, 65536), 0
+    while at < len(data):
+        _, _, _, length = struct.unpack_from("iIII", data, at)
+        name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
+        at += 16 + length
+        if name == "emails.txt":
+            print("pass", flush=True)
+PY
+E2E_PIDS+=($!)
+wait_for 10 grep -q ready "$E2E_TMP/passes.log" || fail "cannot watch the program's folder"
+passes() { grep -c '^pass' "$E2E_TMP/passes.log"; }
+
 # The item waybar's watcher holds: "service/path" or a bare service name.
 registered_item() {
     local items
@@ -59,10 +82,11 @@ tool_window_geometry() {
 }
 
 # Opens the tool window as a click on the panel's icon does, points at (X,
-# Y), copies the colour readout with F3 and reads the clipboard on Xwayland.
-# (Sway passes an X program's copy on to native programs only while an X
-# window has the focus, and F3 closes the tool window at once, so wl-paste
-# does not see it.) The seat of a headless sway has no pointer, so sway's own cursor
+# Y), copies the colour readout with F3 and reads the clipboard as native
+# programs do, and checks that the copy made one collection pass. (Once the
+# program's copy is the Wayland selection, sway's Xwayland serves it to X11
+# programs only while one of theirs has the focus, as it does any native
+# copy; xclip, without a window, gets nothing.) The seat of a headless sway has no pointer, so sway's own cursor
 # commands reach no client; the pointer is moved inside Xwayland instead,
 # whose coordinates are the output's here (one output, scale 1).
 expect_colour_at() {
@@ -83,20 +107,33 @@ expect_colour_at() {
     # The readouts follow moves, not the place the pointer was left at.
     in_session xdotool mousemove $((wx + x + 1)) $((wy + y))
     in_session xdotool mousemove $((wx + x)) $((wy + y))
-    x_clipboard() { in_session xclip -o -selection clipboard 2>/dev/null; }
-    pasted() { [[ $(x_clipboard) == "$want" ]]; }
+    pasted() { selection_is "$want"; }
     # The first key of a virtual keyboard may be lost while Xwayland takes
     # its key map, so F3 is pressed again while the window stays open.
     local tries=0
     until pasted; do
-        ((++tries <= 5)) || fail "$what: the clipboard holds '$(x_clipboard)', expected '$want'"
+        ((++tries <= 5)) || fail "$what: wl-paste gives '$(wl_paste)', expected '$want'"
         tool_window_visible && in_session wtype -k F3
         wait_for 3 pasted && break
     done
     wait_for 10 not tool_window_visible || fail "$what: F3 did not close the tool window"
+    # Native programs keep getting the copy once the focus is back with one
+    # of them.
+    selection_is "$want" || fail "$what: wl-paste gives '$(wl_paste)' after the tool window closed"
+    # The program's copy is one change of the clipboard, as on X11. A copy
+    # made after it is counted after it, so once that one is in, every pass
+    # the program's own copy made has been counted.
+    local before=$passes_so_far
+    wl_copy "after $want marker$((++markers))@copy"
+    wait_for 10 grep -q "marker$markers@copy" "$APP_DIR/emails.txt" || fail "$what: the copy after F3 was not collected"
+    passes_so_far=$(passes)
+    ((passes_so_far - before == 2)) ||
+        fail "$what: F3 and the copy after it made $((passes_so_far - before)) collection passes, expected 2"
     note "ok: $what"
 }
 
+selection_is() { [[ $(wl_paste) == "$1" ]]; }
+passes_so_far=0 markers=0
 note "the capture shows a native window and the panel"
 expect_colour_at 300 300 "#${FOOT_COLOUR^^}" "the colour under the pointer over foot"
 expect_colour_at 40 12 "#202020" "the colour under the pointer over waybar, at the top of the output"
