@@ -163,7 +163,7 @@ start_portal() {
     wait_for 10 test -S "$WL_RUN/pipewire-0" || fail "pipewire did not start"
     in_session /usr/libexec/xdg-desktop-portal -r >"$E2E_TMP/portal.log" 2>&1 &
     E2E_PIDS+=($!)
-    wait_for 20 bus_has_name org.freedesktop.portal.Desktop || fail "xdg-desktop-portal did not start"
+    wait_for 60 bus_has_name org.freedesktop.portal.Desktop || fail "xdg-desktop-portal did not start: $(tail -n 5 "$E2E_TMP/portal.log")"
     wait_for 10 portal_has_screenshot || fail "the portal offers no Screenshot interface"
 }
 

@@ -96,13 +96,11 @@ expect_colour_at() {
         fail "$what: Activate was not answered"
     wait_for 20 tool_window_visible || fail "$what: the tool window did not open"
     wait_for 10 focused_window_is Form1 || fail "$what: the tool window did not get the focus"
-    # The picture starts at the window's top-left corner whatever the window
-    # manager made of the window, so picture pixel (X, Y) is pointed at
-    # relative to the window. A full-screen window is what the program asks
-    # for; sway does not always grant it to a window mapped again.
+    # Every opening covers the output, the first and those after it.
     local wx wy ww wh
     read -r wx wy ww wh <<<"$(tool_window_geometry)" || fail "$what: the tool window has no geometry"
-    [[ "$wx $wy $ww $wh" == "0 0 $WL_WIDTH $WL_HEIGHT" ]] || note "the tool window is at $wx,$wy ${ww}x$wh, not full screen"
+    [[ "$wx $wy $ww $wh" == "0 0 $WL_WIDTH $WL_HEIGHT" ]] ||
+        fail "$what: the tool window is at $wx,$wy ${ww}x$wh, not full screen"
     ((x < ww && y < wh)) || fail "$what: ($x, $y) is outside the tool window (${ww}x$wh)"
     # The readouts follow moves, not the place the pointer was left at.
     in_session xdotool mousemove $((wx + x + 1)) $((wy + y))
@@ -137,6 +135,7 @@ passes_so_far=0 markers=0
 note "the capture shows a native window and the panel"
 expect_colour_at 300 300 "#${FOOT_COLOUR^^}" "the colour under the pointer over foot"
 expect_colour_at 40 12 "#202020" "the colour under the pointer over waybar, at the top of the output"
+expect_colour_at 900 500 "#${FOOT_COLOUR^^}" "the colour over foot, at the third opening"
 
 note "no picture left behind"
 [[ ! -e /tmp/out.png ]] || fail "the portal's picture /tmp/out.png is still there"
