@@ -375,6 +375,13 @@ void TForm1::Image1MouseMove(Qt::KeyboardModifiers, int X, int Y)
 void TForm1::drawit()
 {
     const OverlayState state{mousex, mousey, selx1, sely1, selx2, sely2};
+    if (m_fullRedraw) {
+        // The reference for measurements: the whole overlay redrawn and the
+        // whole picture repainted on every move.
+        if (drawFull(*agg, Image1->picture(), *screenshot, state))
+            Image1->repaint();
+        return;
+    }
     const std::vector<PixelRect> changed = m_overlay.draw(*agg, Image1->picture(), *screenshot, state);
     Image1->repaintRects(changed);
 }

@@ -118,8 +118,20 @@ void PictureBox::repaintRects(const std::vector<PixelRect>& rects)
 void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    // Each rectangle of the exposed region is drawn on its own, clipped to
+    // itself. Drawn as one, clipped to a region of thin strips, the picture
+    // would go through the painter's span-by-span path, which hands every few
+    // dozen rows to a pool thread and costs more in thread wake-ups than in
+    // copying; clipped to one rectangle it is a plain row copy.
+    for (const QRect& exposed : event->region()) {
+        painter.setClipRect(exposed);
+        paintPart(painter, exposed);
+    }
+}
+
+void PictureBox::paintPart(QPainter& painter, const QRect& exposed)
+{
     const double dpr = devicePixelRatioF();
-    const QRect exposed = event->rect();
     QRect pictureArea;
     if (drawable(m_picture)) {
         // The part of the bitmap under the exposed area, in bitmap pixels,

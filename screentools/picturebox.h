@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPainter;
+
 #include <functional>
 #include <vector>
 
@@ -54,6 +56,8 @@ class PictureBox : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    // Paints the exposed rectangle (logical pixels) from the picture.
+    void paintPart(QPainter& painter, const QRect& exposed);
     // The widget of this window under a position, or nullptr outside it.
     QWidget* widgetAt(QPointF logicalPosition) const;
     bool pointerOverPicture(QPointF logicalPosition) const;
