@@ -6,6 +6,7 @@
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/processmemory.h"
 #include "platform/screencapture.h"
 #include "screentools/agg2d.h"
 #include "screentools/areaexport.h"
@@ -16,6 +17,7 @@
 #include "widgets/styledpopupmenu.h"
 #include "widgets/trayicon.h"
 
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -221,7 +223,24 @@ bool TForm1::event(QEvent* event)
     default:
         break;
     }
-    return QWidget::event(event);
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::Hide)
+        releaseScreenSizedBuffers();
+    return handled;
+}
+
+void TForm1::releaseScreenSizedBuffers()
+{
+    // The window covers the screen whenever it shows, at start-up and as the
+    // tool window, so its backing store and the picture with the overlay are
+    // each a screen-sized frame. Hidden, the program lives in the tray for
+    // hours: both go, and the backing store grows back with the next paint.
+    // The capture stays, as the readouts and the export of the closed tool
+    // window's state still refer to it.
+    Image1->clearPicture();
+    if (QBackingStore* store = backingStore())
+        store->resize(QSize(1, 1));
+    returnFreedMemory();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

@@ -119,6 +119,7 @@ protected:
 private:
     void FormClose(QCloseEvent* event);
     void copyReadout(const TLabeledEdit* box);
+    void releaseScreenSizedBuffers();
 
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<TrayMenuAdapter> m_trayMenu;

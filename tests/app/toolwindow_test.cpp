@@ -5,6 +5,8 @@
 #include "widgets/labelededit.h"
 #include "widgets/menuitem.h"
 
+#include <QApplication>
+#include <QBackingStore>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTest>
@@ -95,6 +97,29 @@ TEST_F(ToolWindow, ReadoutsFollowThePointerAndTheSizeLagsOneMove)
     form->Image1MouseMove({}, -5, 3);
     EXPECT_EQ(text(form->mousexy), "-5:3");
     EXPECT_EQ(text(form->pixelcolor), "#FFFFFF");
+}
+
+// Closed, the tool window keeps only the capture: the picture with the
+// overlay and the window's screen-sized backing store go, and both come back
+// with the next opening, which shows the capture as before.
+TEST_F(ToolWindow, ClosingReleasesThePictureAndTheBackingStoreButKeepsTheCapture)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->Image1MouseMove({}, 20, 30);
+    QApplication::processEvents();
+    ASSERT_NE(form->backingStore(), nullptr);
+    ASSERT_EQ(form->backingStore()->size(), form->size());
+    key(Qt::Key_Escape);
+    ASSERT_FALSE(form->isVisible());
+    EXPECT_TRUE(form->Image1->picture().empty());
+    EXPECT_LE(form->backingStore()->size().width() * form->backingStore()->size().height(), 1);
+    EXPECT_EQ(form->screenshot->width(), 200);
+    EXPECT_EQ(form->mousexy->text().toStdString(), "20:30");
+
+    form->Colorpickersizecuttools1Click(nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_FALSE(form->Image1->picture().empty());
+    QTRY_COMPARE(form->backingStore()->size(), form->size());
 }
 
 TEST_F(ToolWindow, ReadoutKeysCopyAndClose)
