@@ -315,10 +315,23 @@ void TForm1::Colorpickersizecuttools1Click(QObject*)
     // The capture and the picture shown reuse the memory of the previous
     // opening: a screen-sized allocation costs more than the copy itself.
     getscreenshot(*screenshot);
-    if (screenshot->empty())
+    if (screenshot->empty()) {
         Image1->clearPicture();
-    else
+    } else if (m_fullRedraw || screenshot->bitsPerPixel() != 32) {
         Image1->setPicture(*screenshot);
+    } else {
+        // The window's own pixels are the picture: the box has the capture
+        // and the overlay drawn into them wherever it paints, so no further
+        // screen-sized copy is kept.
+        m_shownOverlay.reset();
+        Image1->setPixelSource(screenshot->width(), screenshot->height(),
+                               [this](std::uint8_t* firstRow, std::ptrdiff_t stride, int width, int height,
+                                      const std::vector<PixelRect>& rects) {
+                                   if (agg->AttachPixels(firstRow, width, height, stride))
+                                       drawOverlayWithin(*agg, *screenshot,
+                                                         m_shownOverlay ? &*m_shownOverlay : nullptr, rects);
+                               });
+    }
     // The picture now holds the plain capture: the first move draws only its shapes.
     m_overlay.reset(true);
     toolmode = "screentools";
@@ -399,6 +412,15 @@ void TForm1::drawit()
         // whole picture repainted on every move.
         if (drawFull(*agg, Image1->picture(), *screenshot, state))
             Image1->repaint();
+        return;
+    }
+    if (Image1->hasPixelSource()) {
+        // The box draws the overlay itself as it paints: what changes is
+        // repainted at once, so the window never shows an older state.
+        const std::vector<PixelRect> changed =
+            overlayChanges(m_shownOverlay ? &*m_shownOverlay : nullptr, state, screenshot->width(), screenshot->height());
+        m_shownOverlay = state;
+        Image1->repaintRects(changed);
         return;
     }
     const std::vector<PixelRect> changed = m_overlay.draw(*agg, Image1->picture(), *screenshot, state);

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -124,6 +125,9 @@ private:
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<TrayMenuAdapter> m_trayMenu;
     OverlayRenderer m_overlay;
+    // The overlay state the tool window's pixels show where the picture box
+    // draws them itself; none right after opening (the plain capture).
+    std::optional<OverlayState> m_shownOverlay;
     bool m_paintedSinceShown = false;
     // Set by VORNIK_FULL_REDRAW in the environment at start: every move
     // redraws and repaints the whole overlay, so that benchmarks can measure

@@ -245,7 +245,7 @@ bool finite4(double a, double b, double c, double d)
 } // namespace
 
 struct TAgg2D::Impl {
-    Bitmap* bitmap = nullptr;
+    bool surface = false;
     int bitsPerPixel = 32;
     agg::rendering_buffer rbuf;
     PixFmt32 pixf32;
@@ -273,8 +273,8 @@ struct TAgg2D::Impl {
 
     Impl() : pixf32(rbuf), pixf24(rbuf), ren32(pixf32), ren24(pixf24) {}
 
-    int width() const { return bitmap ? static_cast<int>(rbuf.width()) : 0; }
-    int height() const { return bitmap ? static_cast<int>(rbuf.height()) : 0; }
+    int width() const { return surface ? static_cast<int>(rbuf.width()) : 0; }
+    int height() const { return surface ? static_cast<int>(rbuf.height()) : 0; }
 
     void resetState()
     {
@@ -362,7 +362,19 @@ struct TAgg2D::Impl {
         }
     }
 
-    bool hasSurface() const { return bitmap != nullptr; }
+    bool hasSurface() const { return surface; }
+
+    void attachRows(std::uint8_t* start, int w, int h, std::ptrdiff_t step, int bpp)
+    {
+        surface = true;
+        bitsPerPixel = bpp;
+        rbuf.attach(start, static_cast<unsigned>(w), static_cast<unsigned>(h), static_cast<int>(step));
+        pixf32.attach(rbuf);
+        pixf24.attach(rbuf);
+        ren32.attach(pixf32);
+        ren24.attach(pixf24);
+        resetState();
+    }
 };
 
 TAgg2D::TAgg2D() : m_impl(std::make_unique<Impl>()) {}
@@ -389,20 +401,21 @@ bool TAgg2D::Attach(Bitmap* bitmap, bool flip)
     if (flip)
         step = -step;
 
-    d.bitmap = bitmap;
-    d.bitsPerPixel = bpp;
-    d.rbuf.attach(start, static_cast<unsigned>(bitmap->width()), static_cast<unsigned>(h), static_cast<int>(step));
-    d.pixf32.attach(d.rbuf);
-    d.pixf24.attach(d.rbuf);
-    d.ren32.attach(d.pixf32);
-    d.ren24.attach(d.pixf24);
-    d.resetState();
+    d.attachRows(start, bitmap->width(), h, step, bpp);
+    return true;
+}
+
+bool TAgg2D::AttachPixels(std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride)
+{
+    if (firstRow == nullptr || width <= 0 || height <= 0 || width > kMaxSurfaceWidth || stride < width * 4LL)
+        return false;
+    m_impl->attachRows(firstRow, width, height, stride, 32);
     return true;
 }
 
 void TAgg2D::Detach()
 {
-    m_impl->bitmap = nullptr;
+    m_impl->surface = false;
 }
 
 bool TAgg2D::attached() const

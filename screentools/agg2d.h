@@ -50,6 +50,10 @@ class TAgg2D {
     // was, for a missing or empty bitmap, another pixel format, or a bitmap
     // wider than the rasterizer's 16-bit span coordinates can address.
     bool Attach(Bitmap* bitmap, bool flip);
+    // Attaches the layer to 32-bit pixels it does not own, such as a
+    // window's own image: rows of width pixels, top row first, stride bytes
+    // apart. Resets the drawing state as Attach does.
+    bool AttachPixels(std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride);
     void Detach();
     bool attached() const;
 

@@ -306,15 +306,31 @@ std::vector<PixelRect> OverlayRenderer::draw(TAgg2D& agg, Bitmap& picture, const
     m_previous = frame;
     if (dirty.empty())
         return {};
-
-    agg.ClipBoxes(dirty);
-    agg.CopyImage(&screenshot, 0.0, 0.0);
-    drawShapes(agg, screenshot, state, [&](int slot) {
-        const PixelRect reach = reachOf(frame[static_cast<std::size_t>(slot)], w, h);
-        return std::any_of(dirty.begin(), dirty.end(),
-                           [&](const PixelRect& r) { return intersects(r, reach); });
-    });
+    drawOverlayWithin(agg, screenshot, &state, dirty);
     return dirty;
+}
+
+std::vector<PixelRect> overlayChanges(const OverlayState* was, const OverlayState& now, int width, int height) {
+    const OverlayRenderer::Frame before = was != nullptr ? OverlayRenderer::frameFor(*was) : OverlayRenderer::Frame{};
+    return OverlayRenderer::disjointUnion(
+        OverlayRenderer::changedPixels(before, OverlayRenderer::frameFor(now), width, height), width, height);
+}
+
+void drawOverlayWithin(TAgg2D& agg, const Bitmap& screenshot, const OverlayState* state,
+                       const std::vector<PixelRect>& boxes) {
+    if (boxes.empty())
+        return;
+    agg.ClipBoxes(boxes);
+    agg.CopyImage(&screenshot, 0.0, 0.0);
+    if (state == nullptr)
+        return;
+    const int w = screenshot.width();
+    const int h = screenshot.height();
+    const Frame frame = OverlayRenderer::frameFor(*state);
+    drawShapes(agg, screenshot, *state, [&](int slot) {
+        const PixelRect reach = reachOf(frame[static_cast<std::size_t>(slot)], w, h);
+        return std::any_of(boxes.begin(), boxes.end(), [&](const PixelRect& r) { return intersects(r, reach); });
+    });
 }
 
 } // namespace vornik
