@@ -312,11 +312,14 @@ struct TAgg2D::Impl {
         return w / 2.0 + 2.0;
     }
 
-    template <class Ren> void renderRasterized(Ren& ren, const agg::rgba8& color)
+    template <class Ren> void renderRasterized(Ren& ren, const agg::rgba8& color, const PixelRect* only)
     {
         if (!ras.rewind_scanlines())
             return;
-        for (const PixelRect& box : clipBoxes) {
+        const PixelRect* first = only != nullptr ? only : clipBoxes.data();
+        const PixelRect* last = only != nullptr ? only + 1 : clipBoxes.data() + clipBoxes.size();
+        for (const PixelRect* it = first; it != last; ++it) {
+            const PixelRect& box = *it;
             const int yFirst = std::max(box.y1, ras.min_y());
             const int yLast = std::min(box.y2 - 1, ras.max_y());
             const int xFirst = std::max(box.x1, ras.min_x());
@@ -335,22 +338,23 @@ struct TAgg2D::Impl {
         }
     }
 
-    void render(const agg::rgba8& color)
+    void render(const agg::rgba8& color, const PixelRect* only)
     {
         if (bitsPerPixel == 32)
-            renderRasterized(ren32, color);
+            renderRasterized(ren32, color, only);
         else
-            renderRasterized(ren24, color);
+            renderRasterized(ren24, color, only);
     }
 
-    void drawPath(bool withFill)
+    // Draws the path into every clip box, or into the one given.
+    void drawPath(bool withFill, const PixelRect* only = nullptr)
     {
         ras.reset();
         ras.filling_rule(evenOdd ? agg::fill_even_odd : agg::fill_non_zero);
         if (withFill && fillColor.a != 0) {
             path.rewind(0);
             ras.add_path(fillShape);
-            render(fillColor);
+            render(fillColor, only);
         }
         if (lineColor.a != 0 && lineWidth > 0.0) {
             ras.reset();
@@ -358,8 +362,19 @@ struct TAgg2D::Impl {
             stroke.line_cap(lineCap);
             stroke.line_join(lineJoin);
             ras.add_path(strokeShape);
-            render(lineColor);
+            render(lineColor, only);
         }
+    }
+
+    // With several clip boxes, or one smaller than the surface, a shape is
+    // cut to each box widened by the margin and drawn into that box alone: a
+    // guide line crossing a thin strip is then rasterized over the strip's
+    // width instead of the screen's. Cutting there changes no pixel in the
+    // box, for the same reason as cutting at the surface's edge.
+    bool cutsPerBox() const
+    {
+        return clipBoxes.size() > 1 ||
+               (clipBoxes.size() == 1 && clipBoxes[0] != PixelRect{0, 0, width(), height()});
     }
 
     bool hasSurface() const { return surface; }
@@ -528,9 +543,24 @@ void TAgg2D::Line(double x1, double y1, double x2, double y2)
     const double m = d.safetyMargin();
     if (!clipSegment(x1, y1, x2, y2, -m, -m, d.width() + m, d.height() + m))
         return;
-    d.path.move_to(x1, y1);
-    d.path.line_to(x2, y2);
-    d.drawPath(false);
+    // Only an axis-parallel segment is cut per box: cutting a slanted one
+    // moves its ends off the fixed-point grid the rasterizer works on, which
+    // can change the coverage of the pixels along it by a step.
+    if (!d.cutsPerBox() || (x1 != x2 && y1 != y2)) {
+        d.path.move_to(x1, y1);
+        d.path.line_to(x2, y2);
+        d.drawPath(false);
+        return;
+    }
+    for (const PixelRect& box : d.clipBoxes) {
+        double a = x1, b = y1, c = x2, e = y2;
+        if (!clipSegment(a, b, c, e, box.x1 - m, box.y1 - m, box.x2 + m, box.y2 + m))
+            continue;
+        d.path.remove_all();
+        d.path.move_to(a, b);
+        d.path.line_to(c, e);
+        d.drawPath(false, &box);
+    }
 }
 
 void TAgg2D::Rectangle(double x1, double y1, double x2, double y2)
@@ -550,12 +580,32 @@ void TAgg2D::Rectangle(double x1, double y1, double x2, double y2)
     x2 = std::clamp(x2, -m, maxX);
     y1 = std::clamp(y1, -m, maxY);
     y2 = std::clamp(y2, -m, maxY);
-    d.path.move_to(x1, y1);
-    d.path.line_to(x2, y1);
-    d.path.line_to(x2, y2);
-    d.path.line_to(x1, y2);
-    d.path.close_polygon();
-    d.drawPath(true);
+    const auto draw = [&d](double a, double b, double c, double e, const PixelRect* only) {
+        d.path.remove_all();
+        d.path.move_to(a, b);
+        d.path.line_to(c, b);
+        d.path.line_to(c, e);
+        d.path.line_to(a, e);
+        d.path.close_polygon();
+        d.drawPath(true, only);
+    };
+    if (!d.cutsPerBox()) {
+        draw(x1, y1, x2, y2, nullptr);
+        return;
+    }
+    // A box that the widened clip box does not reach in one direction keeps
+    // its sides there out of the clip box; clamping keeps them out of it by
+    // at least the margin as well, and a zero-width or zero-height rectangle
+    // stays one.
+    const double left = std::min(x1, x2), right = std::max(x1, x2);
+    const double top = std::min(y1, y2), bottom = std::max(y1, y2);
+    for (const PixelRect& box : d.clipBoxes) {
+        const double bx1 = box.x1 - m, by1 = box.y1 - m, bx2 = box.x2 + m, by2 = box.y2 + m;
+        if (right < bx1 || left > bx2 || bottom < by1 || top > by2)
+            continue;
+        draw(std::clamp(x1, bx1, bx2), std::clamp(y1, by1, by2), std::clamp(x2, bx1, bx2), std::clamp(y2, by1, by2),
+             &box);
+    }
 }
 
 void TAgg2D::ClipBox(const PixelRect& box)
