@@ -19,6 +19,7 @@
 
 #include <QBackingStore>
 #include <QCloseEvent>
+#include <QImage>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QWindow>
@@ -238,8 +239,18 @@ void TForm1::releaseScreenSizedBuffers()
     // The capture stays, as the readouts and the export of the closed tool
     // window's state still refer to it.
     Image1->clearPicture();
-    if (QBackingStore* store = backingStore())
-        store->resize(QSize(1, 1));
+    // The backing store itself stays: making a new one at the next showing
+    // (a shared memory segment the X server attaches) costs that showing
+    // more than writing its pages afresh does.
+    if (QBackingStore* store = backingStore()) {
+        QPaintDevice* device = store->paintDevice();
+        if (device != nullptr && device->devType() == QInternal::Image) {
+            const auto* image = static_cast<const QImage*>(device);
+            releasePages(const_cast<uchar*>(image->constBits()), static_cast<std::size_t>(image->sizeInBytes()));
+        } else {
+            store->resize(QSize(1, 1));
+        }
+    }
     returnFreedMemory();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 namespace vornik {
 
 // Hands the memory of freed large blocks back to the system. The C library
@@ -7,5 +9,12 @@ namespace vornik {
 // been freed before, so a program that frees its frames while it waits in
 // the tray would otherwise go on holding them.
 void returnFreedMemory();
+
+// Gives the memory under a buffer that is still in use back to the system:
+// its whole pages read as zero afterwards and take memory again only when
+// written. Memory shared with another process (such as a window's image
+// that the X server reads) is freed for both. Returns false where the
+// system keeps it.
+bool releasePages(void* start, std::size_t bytes);
 
 } // namespace vornik
