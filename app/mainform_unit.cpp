@@ -230,6 +230,19 @@ bool TForm1::event(QEvent* event)
     return handled;
 }
 
+// The window's image gave its memory back when the window hid; taking it
+// back in one go is cheaper than a page fault for each page of the first
+// frame. An image of another size is replaced at the first paint anyway.
+void TForm1::prepareWindowImage()
+{
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store != nullptr ? store->paintDevice() : nullptr;
+    if (device == nullptr || device->devType() != QInternal::Image || store->size() != size())
+        return;
+    const auto* image = static_cast<const QImage*>(device);
+    preparePages(const_cast<uchar*>(image->constBits()), static_cast<std::size_t>(image->sizeInBytes()));
+}
+
 void TForm1::releaseScreenSizedBuffers()
 {
     // The window covers the screen whenever it shows, at start-up and as the
@@ -348,6 +361,7 @@ void TForm1::Colorpickersizecuttools1Click(QObject*)
     toolmode = "screentools";
     selx1 = -1;
     coverPrimaryScreen(this);
+    prepareWindowImage();
     showFullScreen();
     raise();
     activateWindow();

@@ -121,6 +121,7 @@ private:
     void FormClose(QCloseEvent* event);
     void copyReadout(const TLabeledEdit* box);
     void releaseScreenSizedBuffers();
+    void prepareWindowImage();
 
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<TrayMenuAdapter> m_trayMenu;

@@ -17,4 +17,9 @@ void returnFreedMemory();
 // system keeps it.
 bool releasePages(void* start, std::size_t bytes);
 
+// Takes the memory under a buffer before it is written, in one go instead of
+// a page fault for every page on the first write. Where the system cannot,
+// nothing happens and the first write takes the pages as usual.
+void preparePages(void* start, std::size_t bytes);
+
 } // namespace vornik
