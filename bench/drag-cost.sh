@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Processor time of a selection drag through the real program: the program's
 # own and the X server's, from /proc, per pointer move. The moves come from
 # outside the program (xdotool), paced like a mouse reporting at 125 Hz, so
@@ -43,6 +44,9 @@ drag_script() {
     }'
 }
 
+# Milliseconds per move of a number of clock ticks (ticks, ticks per second).
+per_move() { awk -v t="$1" -v k="$2" -v n="$DRAG_MOVES" 'BEGIN {printf "%.3f", t * 1000 / k / n}'; }
+
 # drag_cost LABEL [ENV=VALUE...]: starts the program with the given
 # environment, opens the tool window from the tray icon, runs three drags and
 # leaves in R[drag.LABEL_SIZE] the median of the three runs' milliseconds of
@@ -56,7 +60,7 @@ drag_cost() {
     w=${size%x*} h=${size#*x}
     env "$@" "$APP_BIN" >"$E2E_TMP/app.log" 2>&1 &
     APP_PID=$!
-    E2E_PIDS+=($APP_PID)
+    E2E_PIDS+=("$APP_PID")
     wait_for 15 tray_icon_geometry || fail "the program's icon never docked"
     wait_for 5 not main_window_visible || fail "the main window stayed visible"
     point_at_tray_icon || fail "the icon is not in the tray"
@@ -73,9 +77,9 @@ drag_cost() {
         wait_until_quiet "$APP_PID"
         a1=$(cpu_ticks "$APP_PID") x1=$(cpu_ticks "$XVFB_PID")
         xdotool mouseup 1
-        apps+=("$(awk -v t="$(((a1 - a0)))" -v k="$tick" -v n="$DRAG_MOVES" 'BEGIN {printf "%.3f", t * 1000 / k / n}')")
-        xs+=("$(awk -v t="$(((x1 - x0)))" -v k="$tick" -v n="$DRAG_MOVES" 'BEGIN {printf "%.3f", t * 1000 / k / n}')")
-        total+=("$(awk -v t="$(((a1 - a0) + (x1 - x0)))" -v k="$tick" -v n="$DRAG_MOVES" 'BEGIN {printf "%.3f", t * 1000 / k / n}')")
+        apps+=("$(per_move "$((a1 - a0))" "$tick")")
+        xs+=("$(per_move "$((x1 - x0))" "$tick")")
+        total+=("$(per_move "$((a1 - a0 + x1 - x0))" "$tick")")
     done
     app_running || fail "the program ended during the drags"
     xdotool key Escape
