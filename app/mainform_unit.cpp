@@ -19,8 +19,8 @@
 
 #include <QBackingStore>
 #include <QCloseEvent>
-#include <QImage>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QWindow>
 
@@ -246,15 +246,16 @@ void TForm1::prepareWindowImage()
 void TForm1::releaseScreenSizedBuffers()
 {
     // The window covers the screen whenever it shows, at start-up and as the
-    // tool window, so its backing store and the picture with the overlay are
-    // each a screen-sized frame. Hidden, the program lives in the tray for
-    // hours: both go, and the backing store grows back with the next paint.
-    // The capture stays, as the readouts and the export of the closed tool
-    // window's state still refer to it.
+    // tool window, so its image (the backing store) is a screen-sized frame,
+    // and so is a picture the box may hold. Hidden, the program lives in the
+    // tray for hours: the picture goes, and so does the memory under the
+    // image, which the next showing paints whole anyway. The capture stays,
+    // as the readouts and the export of the closed tool window's state still
+    // refer to it.
     Image1->clearPicture();
-    // The backing store itself stays: making a new one at the next showing
-    // (a shared memory segment the X server attaches) costs that showing
-    // more than writing its pages afresh does.
+    // The backing store object itself stays: making a new one at the next
+    // showing (a shared memory segment the X server attaches) costs that
+    // showing more than taking its pages back does.
     if (QBackingStore* store = backingStore()) {
         QPaintDevice* device = store->paintDevice();
         if (device != nullptr && device->devType() == QInternal::Image) {
@@ -336,8 +337,8 @@ void TForm1::trayiconDblClick(QObject* sender)
 
 void TForm1::Colorpickersizecuttools1Click(QObject*)
 {
-    // The capture and the picture shown reuse the memory of the previous
-    // opening: a screen-sized allocation costs more than the copy itself.
+    // The capture reuses the memory of the previous opening: a screen-sized
+    // allocation costs more than the copy itself.
     getscreenshot(*screenshot);
     if (screenshot->empty()) {
         Image1->clearPicture();
