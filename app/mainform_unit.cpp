@@ -7,6 +7,7 @@
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/processmemory.h"
 #include "platform/screencapture.h"
 #include "screentools/agg2d.h"
 #include "screentools/areaexport.h"
@@ -17,8 +18,10 @@
 #include "widgets/styledpopupmenu.h"
 #include "widgets/trayicon.h"
 
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QScopeGuard>
 #include <QWindow>
@@ -234,7 +237,48 @@ bool TForm1::event(QEvent* event)
     default:
         break;
     }
-    return QWidget::event(event);
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::Hide)
+        releaseScreenSizedBuffers();
+    return handled;
+}
+
+// The window's image gave its memory back when the window hid; taking it
+// back in one go is cheaper than a page fault for each page of the first
+// frame. An image of another size is replaced at the first paint anyway.
+void TForm1::prepareWindowImage()
+{
+    QBackingStore* store = backingStore();
+    QPaintDevice* device = store != nullptr ? store->paintDevice() : nullptr;
+    if (device == nullptr || device->devType() != QInternal::Image || store->size() != size())
+        return;
+    const auto* image = static_cast<const QImage*>(device);
+    preparePages(const_cast<uchar*>(image->constBits()), static_cast<std::size_t>(image->sizeInBytes()));
+}
+
+void TForm1::releaseScreenSizedBuffers()
+{
+    // The window covers the screen whenever it shows, at start-up and as the
+    // tool window, so its image (the backing store) is a screen-sized frame,
+    // and so is a picture the box may hold. Hidden, the program lives in the
+    // tray for hours: the picture goes, and so does the memory under the
+    // image, which the next showing paints whole anyway. The capture stays,
+    // as the readouts and the export of the closed tool window's state still
+    // refer to it.
+    Image1->clearPicture();
+    // The backing store object itself stays: making a new one at the next
+    // showing (a shared memory segment the X server attaches) costs that
+    // showing more than taking its pages back does.
+    if (QBackingStore* store = backingStore()) {
+        QPaintDevice* device = store->paintDevice();
+        if (device != nullptr && device->devType() == QInternal::Image) {
+            const auto* image = static_cast<const QImage*>(device);
+            releasePages(const_cast<uchar*>(image->constBits()), static_cast<std::size_t>(image->sizeInBytes()));
+        } else {
+            store->resize(QSize(1, 1));
+        }
+    }
+    returnFreedMemory();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
@@ -313,21 +357,35 @@ void TForm1::Colorpickersizecuttools1Click(QObject*)
         return;
     m_capturing = true;
     const auto done = qScopeGuard([this] { m_capturing = false; });
-    // The capture and the picture shown reuse the memory of the previous
-    // opening: a screen-sized allocation costs more than the copy itself. A
-    // capture that can say why it failed raises the reason before anything
-    // here changes, so the window does not open over no picture.
+    // The capture reuses the memory of the previous opening: a screen-sized
+    // allocation costs more than the copy itself. A capture that can say why
+    // it failed raises the reason before anything here changes, so the window
+    // does not open over no picture.
     getscreenshot(*screenshot);
-    if (screenshot->empty())
+    if (screenshot->empty()) {
         Image1->clearPicture();
-    else
+    } else if (m_fullRedraw || screenshot->bitsPerPixel() != 32) {
         Image1->setPicture(*screenshot);
+    } else {
+        // The window's own pixels are the picture: the box has the capture
+        // and the overlay drawn into them wherever it paints, so no further
+        // screen-sized copy is kept.
+        m_shownOverlay.reset();
+        Image1->setPixelSource(screenshot->width(), screenshot->height(),
+                               [this](std::uint8_t* firstRow, std::ptrdiff_t stride, int width, int height,
+                                      const std::vector<PixelRect>& rects) {
+                                   if (agg->AttachPixels(firstRow, width, height, stride))
+                                       drawOverlayWithin(*agg, *screenshot,
+                                                         m_shownOverlay ? &*m_shownOverlay : nullptr, rects);
+                               });
+    }
     // The picture now holds the plain capture: the first move draws only its shapes.
     m_overlay.reset(true);
     m_aids->opened();
     toolmode = "screentools";
     selx1 = -1;
     coverPrimaryScreen(this);
+    prepareWindowImage();
     showFullScreen();
     raise();
     activateWindow();
@@ -402,6 +460,22 @@ void TForm1::Image1MouseMove(Qt::KeyboardModifiers, int X, int Y)
 void TForm1::drawit()
 {
     const OverlayState state{mousex, mousey, selx1, sely1, selx2, sely2};
+    if (m_fullRedraw) {
+        // The reference for measurements: the whole overlay redrawn and the
+        // whole picture repainted on every move.
+        if (drawFull(*agg, Image1->picture(), *screenshot, state))
+            Image1->repaint();
+        return;
+    }
+    if (Image1->hasPixelSource()) {
+        // The box draws the overlay itself as it paints: what changes is
+        // repainted at once, so the window never shows an older state.
+        const std::vector<PixelRect> changed =
+            overlayChanges(m_shownOverlay ? &*m_shownOverlay : nullptr, state, screenshot->width(), screenshot->height());
+        m_shownOverlay = state;
+        Image1->repaintRects(changed);
+        return;
+    }
     const std::vector<PixelRect> changed = m_overlay.draw(*agg, Image1->picture(), *screenshot, state);
     Image1->repaintRects(changed);
 }

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -127,14 +128,23 @@ protected:
 private:
     void FormClose(QCloseEvent* event);
     void copyReadout(const TLabeledEdit* box);
+    void releaseScreenSizedBuffers();
+    void prepareWindowImage();
 
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<TrayMenuAdapter> m_trayMenu;
     OverlayRenderer m_overlay;
+    // The overlay state the tool window's pixels show where the picture box
+    // draws them itself; none right after opening (the plain capture).
+    std::optional<OverlayState> m_shownOverlay;
     bool m_paintedSinceShown = false;
     std::unique_ptr<PointerAids> m_aids;
     // Set while a capture for the tool window is under way.
     bool m_capturing = false;
+    // Set by VORNIK_FULL_REDRAW in the environment at start: every move
+    // redraws and repaints the whole overlay, so that benchmarks can measure
+    // the incremental drawing against it in the same program.
+    const bool m_fullRedraw = qEnvironmentVariableIsSet("VORNIK_FULL_REDRAW");
 };
 
 } // namespace vornik

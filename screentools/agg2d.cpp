@@ -245,7 +245,7 @@ bool finite4(double a, double b, double c, double d)
 } // namespace
 
 struct TAgg2D::Impl {
-    Bitmap* bitmap = nullptr;
+    bool surface = false;
     int bitsPerPixel = 32;
     agg::rendering_buffer rbuf;
     PixFmt32 pixf32;
@@ -273,8 +273,8 @@ struct TAgg2D::Impl {
 
     Impl() : pixf32(rbuf), pixf24(rbuf), ren32(pixf32), ren24(pixf24) {}
 
-    int width() const { return bitmap ? static_cast<int>(rbuf.width()) : 0; }
-    int height() const { return bitmap ? static_cast<int>(rbuf.height()) : 0; }
+    int width() const { return surface ? static_cast<int>(rbuf.width()) : 0; }
+    int height() const { return surface ? static_cast<int>(rbuf.height()) : 0; }
 
     void resetState()
     {
@@ -312,11 +312,14 @@ struct TAgg2D::Impl {
         return w / 2.0 + 2.0;
     }
 
-    template <class Ren> void renderRasterized(Ren& ren, const agg::rgba8& color)
+    template <class Ren> void renderRasterized(Ren& ren, const agg::rgba8& color, const PixelRect* only)
     {
         if (!ras.rewind_scanlines())
             return;
-        for (const PixelRect& box : clipBoxes) {
+        const PixelRect* first = only != nullptr ? only : clipBoxes.data();
+        const PixelRect* last = only != nullptr ? only + 1 : clipBoxes.data() + clipBoxes.size();
+        for (const PixelRect* it = first; it != last; ++it) {
+            const PixelRect& box = *it;
             const int yFirst = std::max(box.y1, ras.min_y());
             const int yLast = std::min(box.y2 - 1, ras.max_y());
             const int xFirst = std::max(box.x1, ras.min_x());
@@ -335,22 +338,23 @@ struct TAgg2D::Impl {
         }
     }
 
-    void render(const agg::rgba8& color)
+    void render(const agg::rgba8& color, const PixelRect* only)
     {
         if (bitsPerPixel == 32)
-            renderRasterized(ren32, color);
+            renderRasterized(ren32, color, only);
         else
-            renderRasterized(ren24, color);
+            renderRasterized(ren24, color, only);
     }
 
-    void drawPath(bool withFill)
+    // Draws the path into every clip box, or into the one given.
+    void drawPath(bool withFill, const PixelRect* only = nullptr)
     {
         ras.reset();
         ras.filling_rule(evenOdd ? agg::fill_even_odd : agg::fill_non_zero);
         if (withFill && fillColor.a != 0) {
             path.rewind(0);
             ras.add_path(fillShape);
-            render(fillColor);
+            render(fillColor, only);
         }
         if (lineColor.a != 0 && lineWidth > 0.0) {
             ras.reset();
@@ -358,11 +362,34 @@ struct TAgg2D::Impl {
             stroke.line_cap(lineCap);
             stroke.line_join(lineJoin);
             ras.add_path(strokeShape);
-            render(lineColor);
+            render(lineColor, only);
         }
     }
 
-    bool hasSurface() const { return bitmap != nullptr; }
+    // With several clip boxes, or one smaller than the surface, a shape is
+    // cut to each box widened by the margin and drawn into that box alone: a
+    // guide line crossing a thin strip is then rasterized over the strip's
+    // width instead of the screen's. Cutting there changes no pixel in the
+    // box, for the same reason as cutting at the surface's edge.
+    bool cutsPerBox() const
+    {
+        return clipBoxes.size() > 1 ||
+               (clipBoxes.size() == 1 && clipBoxes[0] != PixelRect{0, 0, width(), height()});
+    }
+
+    bool hasSurface() const { return surface; }
+
+    void attachRows(std::uint8_t* start, int w, int h, std::ptrdiff_t step, int bpp)
+    {
+        surface = true;
+        bitsPerPixel = bpp;
+        rbuf.attach(start, static_cast<unsigned>(w), static_cast<unsigned>(h), static_cast<int>(step));
+        pixf32.attach(rbuf);
+        pixf24.attach(rbuf);
+        ren32.attach(pixf32);
+        ren24.attach(pixf24);
+        resetState();
+    }
 };
 
 TAgg2D::TAgg2D() : m_impl(std::make_unique<Impl>()) {}
@@ -389,20 +416,21 @@ bool TAgg2D::Attach(Bitmap* bitmap, bool flip)
     if (flip)
         step = -step;
 
-    d.bitmap = bitmap;
-    d.bitsPerPixel = bpp;
-    d.rbuf.attach(start, static_cast<unsigned>(bitmap->width()), static_cast<unsigned>(h), static_cast<int>(step));
-    d.pixf32.attach(d.rbuf);
-    d.pixf24.attach(d.rbuf);
-    d.ren32.attach(d.pixf32);
-    d.ren24.attach(d.pixf24);
-    d.resetState();
+    d.attachRows(start, bitmap->width(), h, step, bpp);
+    return true;
+}
+
+bool TAgg2D::AttachPixels(std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride)
+{
+    if (firstRow == nullptr || width <= 0 || height <= 0 || width > kMaxSurfaceWidth || stride < width * 4LL)
+        return false;
+    m_impl->attachRows(firstRow, width, height, stride, 32);
     return true;
 }
 
 void TAgg2D::Detach()
 {
-    m_impl->bitmap = nullptr;
+    m_impl->surface = false;
 }
 
 bool TAgg2D::attached() const
@@ -515,9 +543,24 @@ void TAgg2D::Line(double x1, double y1, double x2, double y2)
     const double m = d.safetyMargin();
     if (!clipSegment(x1, y1, x2, y2, -m, -m, d.width() + m, d.height() + m))
         return;
-    d.path.move_to(x1, y1);
-    d.path.line_to(x2, y2);
-    d.drawPath(false);
+    // Only an axis-parallel segment is cut per box: cutting a slanted one
+    // moves its ends off the fixed-point grid the rasterizer works on, which
+    // can change the coverage of the pixels along it by a step.
+    if (!d.cutsPerBox() || (x1 != x2 && y1 != y2)) {
+        d.path.move_to(x1, y1);
+        d.path.line_to(x2, y2);
+        d.drawPath(false);
+        return;
+    }
+    for (const PixelRect& box : d.clipBoxes) {
+        double a = x1, b = y1, c = x2, e = y2;
+        if (!clipSegment(a, b, c, e, box.x1 - m, box.y1 - m, box.x2 + m, box.y2 + m))
+            continue;
+        d.path.remove_all();
+        d.path.move_to(a, b);
+        d.path.line_to(c, e);
+        d.drawPath(false, &box);
+    }
 }
 
 void TAgg2D::Rectangle(double x1, double y1, double x2, double y2)
@@ -537,12 +580,32 @@ void TAgg2D::Rectangle(double x1, double y1, double x2, double y2)
     x2 = std::clamp(x2, -m, maxX);
     y1 = std::clamp(y1, -m, maxY);
     y2 = std::clamp(y2, -m, maxY);
-    d.path.move_to(x1, y1);
-    d.path.line_to(x2, y1);
-    d.path.line_to(x2, y2);
-    d.path.line_to(x1, y2);
-    d.path.close_polygon();
-    d.drawPath(true);
+    const auto draw = [&d](double a, double b, double c, double e, const PixelRect* only) {
+        d.path.remove_all();
+        d.path.move_to(a, b);
+        d.path.line_to(c, b);
+        d.path.line_to(c, e);
+        d.path.line_to(a, e);
+        d.path.close_polygon();
+        d.drawPath(true, only);
+    };
+    if (!d.cutsPerBox()) {
+        draw(x1, y1, x2, y2, nullptr);
+        return;
+    }
+    // A box that the widened clip box does not reach in one direction keeps
+    // its sides there out of the clip box; clamping keeps them out of it by
+    // at least the margin as well, and a zero-width or zero-height rectangle
+    // stays one.
+    const double left = std::min(x1, x2), right = std::max(x1, x2);
+    const double top = std::min(y1, y2), bottom = std::max(y1, y2);
+    for (const PixelRect& box : d.clipBoxes) {
+        const double bx1 = box.x1 - m, by1 = box.y1 - m, bx2 = box.x2 + m, by2 = box.y2 + m;
+        if (right < bx1 || left > bx2 || bottom < by1 || top > by2)
+            continue;
+        draw(std::clamp(x1, bx1, bx2), std::clamp(y1, by1, by2), std::clamp(x2, bx1, bx2), std::clamp(y2, by1, by2),
+             &box);
+    }
 }
 
 void TAgg2D::ClipBox(const PixelRect& box)

@@ -50,6 +50,10 @@ class TAgg2D {
     // was, for a missing or empty bitmap, another pixel format, or a bitmap
     // wider than the rasterizer's 16-bit span coordinates can address.
     bool Attach(Bitmap* bitmap, bool flip);
+    // Attaches the layer to 32-bit pixels it does not own, such as a
+    // window's own image: rows of width pixels, top row first, stride bytes
+    // apart. Resets the drawing state as Attach does.
+    bool AttachPixels(std::uint8_t* firstRow, int width, int height, std::ptrdiff_t stride);
     void Detach();
     bool attached() const;
 
@@ -70,13 +74,12 @@ class TAgg2D {
     void Rectangle(double x1, double y1, double x2, double y2);
 
     // Confines CopyImage and all shape drawing to the given pixels, clipped to
-    // the surface. Attach resets it to the whole surface. The rasterizer
-    // itself keeps working on the whole surface, so a narrower clip changes
-    // which pixels are written, never the value any written pixel gets.
+    // the surface. Attach resets it to the whole surface. A narrower clip
+    // changes which pixels are written, never the value any written pixel
+    // gets: shapes are cut only beyond the reach of their outline.
     void ClipBox(const PixelRect& box);
     // The same for several boxes at once; they must not overlap, since each
-    // shape is rendered once into each box. Each shape is rasterized once for
-    // all boxes.
+    // shape is cut to each box and rendered into it separately.
     void ClipBoxes(const std::vector<PixelRect>& boxes);
 
     // Read-back of the state, for callers that need to know what is set.

@@ -87,16 +87,40 @@ bool isSolidBox(const Shape& s) {
 // pixel is darkened the same way (fill and the outline's zero-coverage run
 // inside its ring), further outside none is touched. So between two such
 // boxes only the side bands and the difference of the two cores can change.
-void boxChanges(const Shape& s, int width, int height, std::vector<PixelRect>& out) {
-    const BoxEdges e = edgesOf(s);
-    const WideRect bands[4] = {
-        {e.left - kReach, e.top - kReach, e.left + kReach, e.bottom + kReach},
-        {e.right - kReach, e.top - kReach, e.right + kReach, e.bottom + kReach},
-        {e.left - kReach, e.top - kReach, e.right + kReach, e.top + kReach},
-        {e.left - kReach, e.bottom - kReach, e.right + kReach, e.bottom + kReach},
-    };
-    for (const WideRect& band : bands)
-        out.push_back(clipped(band, width, height));
+//
+// A side that stays on the same line changes less: a pixel of its band gets
+// its value from the edges at and to its left in its row (the rasterizer
+// accumulates coverage from the left) and from the side's own ends, so along
+// the band only the stretches around an end that moved can differ. Whatever
+// the other sides do near it lies in their own bands.
+WideRect sideBand(long long line, long long from, long long to, bool vertical) {
+    if (vertical)
+        return {line - kReach, from - kReach, line + kReach, to + kReach};
+    return {from - kReach, line - kReach, to + kReach, line + kReach};
+}
+
+void sideChanges(long long lineWas, long long fromWas, long long toWas, long long lineNow, long long fromNow,
+                 long long toNow, bool vertical, int width, int height, std::vector<PixelRect>& out) {
+    if (lineWas != lineNow) {
+        out.push_back(clipped(sideBand(lineWas, fromWas, toWas, vertical), width, height));
+        out.push_back(clipped(sideBand(lineNow, fromNow, toNow, vertical), width, height));
+        return;
+    }
+    if (fromWas != fromNow)
+        out.push_back(clipped(sideBand(lineWas, std::min(fromWas, fromNow), std::max(fromWas, fromNow), vertical),
+                              width, height));
+    if (toWas != toNow)
+        out.push_back(
+            clipped(sideBand(lineWas, std::min(toWas, toNow), std::max(toWas, toNow), vertical), width, height));
+}
+
+void boxChanges(const Shape& was, const Shape& now, int width, int height, std::vector<PixelRect>& out) {
+    const BoxEdges a = edgesOf(was);
+    const BoxEdges b = edgesOf(now);
+    sideChanges(a.left, a.top, a.bottom, b.left, b.top, b.bottom, true, width, height, out);
+    sideChanges(a.right, a.top, a.bottom, b.right, b.top, b.bottom, true, width, height, out);
+    sideChanges(a.top, a.left, a.right, b.top, b.left, b.right, false, width, height, out);
+    sideChanges(a.bottom, a.left, a.right, b.bottom, b.left, b.right, false, width, height, out);
 }
 
 PixelRect coreOf(const Shape& s, int width, int height) {
@@ -173,8 +197,7 @@ std::vector<PixelRect> OverlayRenderer::changedPixels(const Frame& before, const
         if (was == now)
             continue;
         if (isSolidBox(was) && isSolidBox(now)) {
-            boxChanges(was, width, height, out);
-            boxChanges(now, width, height, out);
+            boxChanges(was, now, width, height, out);
             const PixelRect coreWas = coreOf(was, width, height);
             const PixelRect coreNow = coreOf(now, width, height);
             subtract(coreWas, coreNow, out);
@@ -283,15 +306,31 @@ std::vector<PixelRect> OverlayRenderer::draw(TAgg2D& agg, Bitmap& picture, const
     m_previous = frame;
     if (dirty.empty())
         return {};
-
-    agg.ClipBoxes(dirty);
-    agg.CopyImage(&screenshot, 0.0, 0.0);
-    drawShapes(agg, screenshot, state, [&](int slot) {
-        const PixelRect reach = reachOf(frame[static_cast<std::size_t>(slot)], w, h);
-        return std::any_of(dirty.begin(), dirty.end(),
-                           [&](const PixelRect& r) { return intersects(r, reach); });
-    });
+    drawOverlayWithin(agg, screenshot, &state, dirty);
     return dirty;
+}
+
+std::vector<PixelRect> overlayChanges(const OverlayState* was, const OverlayState& now, int width, int height) {
+    const OverlayRenderer::Frame before = was != nullptr ? OverlayRenderer::frameFor(*was) : OverlayRenderer::Frame{};
+    return OverlayRenderer::disjointUnion(
+        OverlayRenderer::changedPixels(before, OverlayRenderer::frameFor(now), width, height), width, height);
+}
+
+void drawOverlayWithin(TAgg2D& agg, const Bitmap& screenshot, const OverlayState* state,
+                       const std::vector<PixelRect>& boxes) {
+    if (boxes.empty())
+        return;
+    agg.ClipBoxes(boxes);
+    agg.CopyImage(&screenshot, 0.0, 0.0);
+    if (state == nullptr)
+        return;
+    const int w = screenshot.width();
+    const int h = screenshot.height();
+    const Frame frame = OverlayRenderer::frameFor(*state);
+    drawShapes(agg, screenshot, *state, [&](int slot) {
+        const PixelRect reach = reachOf(frame[static_cast<std::size_t>(slot)], w, h);
+        return std::any_of(boxes.begin(), boxes.end(), [&](const PixelRect& r) { return intersects(r, reach); });
+    });
 }
 
 } // namespace vornik

@@ -26,6 +26,18 @@ struct OverlayState {
 // nothing, when the picture cannot be attached.
 bool drawFull(TAgg2D& agg, Bitmap& picture, const Bitmap& screenshot, const OverlayState& state);
 
+// The rectangles whose pixels can differ between the overlay of one state
+// and that of the next over the same capture; no state (nullptr) stands for
+// the plain capture. Disjoint and inside width x height.
+std::vector<PixelRect> overlayChanges(const OverlayState* was, const OverlayState& now, int width, int height);
+
+// Draws the capture and the overlay of the state (none for nullptr) into the
+// surface the layer is attached to, within the given disjoint boxes only:
+// each pixel there ends up as drawFull leaves it, every other one is left
+// alone. The surface is expected to be the capture's size.
+void drawOverlayWithin(TAgg2D& agg, const Bitmap& screenshot, const OverlayState* state,
+                       const std::vector<PixelRect>& boxes);
+
 // Draws the overlay so that the picture ends up exactly as drawFull leaves
 // it, but touches only the pixels whose value can differ from the previous
 // frame: it restores those strips from the capture and redraws every shape

@@ -6,9 +6,11 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRegion>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -48,19 +50,31 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
 
 void PictureBox::setPicture(const Bitmap& picture)
 {
+    m_source = nullptr;
     m_picture = picture;
     update();
 }
 
 void PictureBox::setPicture(Bitmap&& picture)
 {
+    m_source = nullptr;
     m_picture = std::move(picture);
     update();
 }
 
 void PictureBox::clearPicture()
 {
+    m_source = nullptr;
     m_picture = Bitmap();
+    update();
+}
+
+void PictureBox::setPixelSource(int width, int height, PixelSource source)
+{
+    m_picture = Bitmap();
+    m_source = std::move(source);
+    m_sourceWidth = m_source ? std::max(0, width) : 0;
+    m_sourceHeight = m_source ? std::max(0, height) : 0;
     update();
 }
 
@@ -115,11 +129,104 @@ void PictureBox::repaintRects(const std::vector<PixelRect>& rects)
         repaint(region);
 }
 
+std::vector<PixelRect> PictureBox::sourceRects(const QRegion& region) const
+{
+    // Only whole device pixels per logical pixel map rectangles exactly; the
+    // callers fall back to a picture of the box's own elsewhere.
+    const int scale = static_cast<int>(std::lround(devicePixelRatioF()));
+    std::vector<PixelRect> rects;
+    for (const QRect& r : region) {
+        PixelRect d{r.left() * scale, r.top() * scale, (r.right() + 1) * scale, (r.bottom() + 1) * scale};
+        d.x1 = std::clamp(d.x1, 0, m_sourceWidth);
+        d.x2 = std::clamp(d.x2, 0, m_sourceWidth);
+        d.y1 = std::clamp(d.y1, 0, m_sourceHeight);
+        d.y2 = std::clamp(d.y2, 0, m_sourceHeight);
+        if (!d.empty())
+            rects.push_back(d);
+    }
+    return rects;
+}
+
+bool PictureBox::paintFromSourceInPlace(QPainter& painter, const QRegion& region)
+{
+    const double dpr = devicePixelRatioF();
+    if (dpr != std::round(dpr) || painter.paintEngine() == nullptr)
+        return false;
+    QPaintDevice* device = painter.paintEngine()->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image)
+        return false;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    // Where the box's top-left corner lies in the image: the painter maps
+    // the box's logical pixels onto the image's device pixels.
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxScale || toDevice.m11() != dpr || toDevice.m22() != dpr)
+        return false;
+    const int ox = static_cast<int>(std::lround(toDevice.dx()));
+    const int oy = static_cast<int>(std::lround(toDevice.dy()));
+    if (ox < 0 || oy < 0 || ox >= image->width() || oy >= image->height())
+        return false;
+    const int width = std::min(m_sourceWidth, image->width() - ox);
+    const int height = std::min(m_sourceHeight, image->height() - oy);
+    std::vector<PixelRect> rects = sourceRects(region);
+    for (PixelRect& r : rects) {
+        r.x2 = std::min(r.x2, width);
+        r.y2 = std::min(r.y2, height);
+    }
+    std::erase_if(rects, [](const PixelRect& r) { return r.empty(); });
+    if (rects.empty())
+        return true;
+    // The painter has the image's memory in hand already; reading the
+    // address through the const accessor cannot detach it from the window.
+    auto* first = const_cast<std::uint8_t*>(image->constBits()) + static_cast<std::ptrdiff_t>(oy) * image->bytesPerLine() +
+                  static_cast<std::ptrdiff_t>(ox) * 4;
+    m_source(first, image->bytesPerLine(), width, height, rects);
+    return true;
+}
+
 void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    if (m_source) {
+        if (!paintFromSourceInPlace(painter, event->region())) {
+            // The window's image is out of reach: the source draws into a
+            // picture of the box's own, which is then shown as any picture.
+            if (m_picture.width() != m_sourceWidth || m_picture.height() != m_sourceHeight)
+                m_picture = Bitmap(m_sourceWidth, m_sourceHeight, 32);
+            const std::vector<PixelRect> rects = sourceRects(event->region());
+            if (!rects.empty() && !m_picture.empty())
+                m_source(m_picture.bits(), m_picture.stride(), m_picture.width(), m_picture.height(), rects);
+            for (const QRect& exposed : event->region()) {
+                painter.setClipRect(exposed);
+                paintPart(painter, exposed);
+            }
+            return;
+        }
+        // Whatever the source leaves uncovered shows the window's background.
+        const double dpr = devicePixelRatioF();
+        const QRect sourceArea(0, 0, static_cast<int>(std::ceil(m_sourceWidth / dpr)),
+                               static_cast<int>(std::ceil(m_sourceHeight / dpr)));
+        for (const QRect& r : event->region().subtracted(QRegion(sourceArea)))
+            painter.fillRect(r, palette().window());
+        return;
+    }
+    // Each rectangle of the exposed region is drawn on its own, clipped to
+    // itself. Drawn as one, clipped to a region of thin strips, the picture
+    // would go through the painter's span-by-span path, which hands every few
+    // dozen rows to a pool thread and costs more in thread wake-ups than in
+    // copying; clipped to one rectangle it is a plain row copy.
+    for (const QRect& exposed : event->region()) {
+        painter.setClipRect(exposed);
+        paintPart(painter, exposed);
+    }
+}
+
+void PictureBox::paintPart(QPainter& painter, const QRect& exposed)
+{
     const double dpr = devicePixelRatioF();
-    const QRect exposed = event->rect();
     QRect pictureArea;
     if (drawable(m_picture)) {
         // The part of the bitmap under the exposed area, in bitmap pixels,

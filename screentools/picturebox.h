@@ -6,6 +6,10 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPainter;
+
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -28,7 +32,23 @@ class PictureBox : public QWidget {
     // is unchanged; a moved-in picture is taken as it is.
     void setPicture(const Bitmap& picture);
     void setPicture(Bitmap&& picture);
+    // Drops the picture, or the pixel source, and the memory of either.
     void clearPicture();
+
+    // Instead of holding a picture, the box can have its pixels drawn when
+    // it paints: the source gets 32-bit pixels (blue, green, red, fourth
+    // byte), the box's top-left device pixel first, stride bytes a row, width
+    // x height of them, and the device rectangles among them to draw. Where
+    // the window's own image can be reached, the source draws straight into
+    // it, so the window's pixels are the only copy of the picture; elsewhere
+    // the box keeps a picture for the source to draw into. Pictures set
+    // later replace the source.
+    using PixelSource = std::function<void(std::uint8_t* firstRow, std::ptrdiff_t stride, int width, int height,
+                                           const std::vector<PixelRect>& rects)>;
+    void setPixelSource(int width, int height, PixelSource source);
+    // Whether the box shows anything: a picture or a pixel source.
+    bool hasPicture() const { return !m_picture.empty() || m_source != nullptr; }
+    bool hasPixelSource() const { return m_source != nullptr; }
 
     // Repaints the given picture rectangles (in bitmap pixels) at once, before
     // returning, as the overlay needs after every pointer move.
@@ -54,6 +74,13 @@ class PictureBox : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    // Paints the exposed rectangle (logical pixels) from the picture.
+    void paintPart(QPainter& painter, const QRect& exposed);
+    // Has the source draw the region straight into the window's image;
+    // false, drawing nothing, where that image cannot be reached.
+    bool paintFromSourceInPlace(QPainter& painter, const QRegion& region);
+    // The device rectangles of the source's area under a logical region.
+    std::vector<PixelRect> sourceRects(const QRegion& region) const;
     // The widget of this window under a position, or nullptr outside it.
     QWidget* widgetAt(QPointF logicalPosition) const;
     bool pointerOverPicture(QPointF logicalPosition) const;
@@ -62,6 +89,9 @@ class PictureBox : public QWidget {
     void passOn(QMouseEvent* event);
 
     Bitmap m_picture;
+    PixelSource m_source;
+    int m_sourceWidth = 0;
+    int m_sourceHeight = 0;
     // Buttons pressed while the picture held no capture and the pointer was
     // elsewhere, and the widget that took them (none outside the window).
     Qt::MouseButtons m_elsewhereButtons;

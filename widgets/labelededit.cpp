@@ -54,6 +54,12 @@ void TLabeledEdit::setLabelCaption(const QString& text) {
 }
 
 void TLabeledEdit::setText(const QString& text) {
+    // A readout is set on every pointer move and mostly to the text it
+    // already shows; setting it again would lay the text out and repaint the
+    // box for nothing. A box the user has typed into, moved the cursor in or
+    // selected in is set as always, which puts it back.
+    if (text == QLineEdit::text() && cursorPosition() == 0 && !hasSelectedText() && !isModified())
+        return;
     QLineEdit::setText(text);
     setCursorPosition(0);
 }

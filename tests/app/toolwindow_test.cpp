@@ -1,10 +1,14 @@
 #include "app/mainform_unit.h"
 #include "platform/files.h"
+#include "screentools/agg2d.h"
+#include "screentools/overlay.h"
 #include "screentools/picturebox.h"
 #include "widgets/gradientpanel.h"
 #include "widgets/labelededit.h"
 #include "widgets/menuitem.h"
 
+#include <QApplication>
+#include <QBackingStore>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTest>
@@ -12,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -95,6 +101,102 @@ TEST_F(ToolWindow, ReadoutsFollowThePointerAndTheSizeLagsOneMove)
     form->Image1MouseMove({}, -5, 3);
     EXPECT_EQ(text(form->mousexy), "-5:3");
     EXPECT_EQ(text(form->pixelcolor), "#FFFFFF");
+}
+
+// Opened for real, the tool window's own pixels are the picture: after every
+// move they show what a full redraw of the overlay over the capture gives,
+// under the info panel's place excepted. The capture is put in place before
+// the window first paints, as the opening leaves it.
+TEST_F(ToolWindow, OpenedWindowShowsTheFullRedrawAfterEveryMove)
+{
+    key(Qt::Key_Escape);
+    form->Colorpickersizecuttools1Click(nullptr);
+    ASSERT_TRUE(form->Image1->hasPixelSource());
+    *form->screenshot = knownCapture(form->screenshot->width(), form->screenshot->height());
+    const Bitmap capture = *form->screenshot;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    const int w = capture.width();
+    const int h = capture.height();
+    const QRect panel(form->GradientPanel1->mapTo(form.get(), QPoint(0, 0)) * form->devicePixelRatio(),
+                      form->GradientPanel1->size() * form->devicePixelRatio());
+    const auto shows = [&](const OverlayState* state) {
+        Bitmap expected = capture;
+        if (state != nullptr) {
+            TAgg2D agg;
+            drawFull(agg, expected, capture, *state);
+        }
+        QPaintDevice* device = form->backingStore()->paintDevice();
+        if (device->devType() != QInternal::Image)
+            return ::testing::AssertionFailure() << "no window image";
+        const QImage& image = *static_cast<QImage*>(device);
+        for (int y = 0; y < std::min(h, image.height()); ++y)
+            for (int x = 0; x < std::min(w, image.width()); ++x) {
+                if (panel.contains(x, y))
+                    continue;
+                if ((image.pixel(x, y) & 0xFFFFFF) != (expected.pixel32(x, y) & 0xFFFFFF))
+                    return ::testing::AssertionFailure() << "pixel " << x << "," << y;
+            }
+        return ::testing::AssertionSuccess();
+    };
+    EXPECT_TRUE(shows(nullptr)) << "the plain capture before the first move";
+    struct Step {
+        enum { Move, Down, Up } what;
+        int x, y;
+    };
+    const Step steps[] = {{Step::Move, 40, 30}, {Step::Move, 43, 29}, {Step::Down, 43, 29}, {Step::Move, 90, 70},
+                          {Step::Move, 91, 72}, {Step::Up, 91, 72},    {Step::Move, 20, 10}, {Step::Down, 20, 10},
+                          {Step::Move, 5, 4},   {Step::Move, 5, 4}};
+    for (const Step& s : steps) {
+        if (s.what == Step::Down)
+            form->Image1MouseDown(Qt::LeftButton, {}, s.x, s.y);
+        else if (s.what == Step::Up)
+            form->Image1MouseUp(Qt::LeftButton, {}, s.x, s.y);
+        else
+            form->Image1MouseMove({}, s.x, s.y);
+        const OverlayState state{form->mousex, form->mousey, form->selx1, form->sely1, form->selx2, form->sely2};
+        if (s.what == Step::Move) {
+            EXPECT_TRUE(shows(&state)) << "after the move to " << s.x << "," << s.y;
+        }
+    }
+}
+
+// Closed, the tool window keeps only the capture: the picture with the
+// overlay goes, and so does the memory under the window's screen-sized image
+// (whose pages read as zero afterwards); the next opening shows the capture
+// again.
+TEST_F(ToolWindow, ClosingReleasesThePictureAndTheWindowImageButKeepsTheCapture)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->Image1MouseMove({}, 20, 30);
+    QApplication::processEvents();
+    ASSERT_NE(form->backingStore(), nullptr);
+    const auto windowImage = [&]() -> const QImage* {
+        QPaintDevice* device = form->backingStore()->paintDevice();
+        return device != nullptr && device->devType() == QInternal::Image ? static_cast<const QImage*>(device)
+                                                                          : nullptr;
+    };
+    // A whole memory page from the middle of the image.
+    const auto middlePageIsBlank = [&] {
+        const QImage* image = windowImage();
+        const auto middle = reinterpret_cast<std::uintptr_t>(image->constBits()) + image->sizeInBytes() / 2;
+        const auto* page = reinterpret_cast<const uchar*>((middle + 4095) / 4096 * 4096);
+        return std::all_of(page, page + 4096, [](uchar b) { return b == 0; });
+    };
+    ASSERT_NE(windowImage(), nullptr);
+    ASSERT_GT(windowImage()->sizeInBytes(), 4 * 4096);
+    ASSERT_FALSE(middlePageIsBlank());
+    key(Qt::Key_Escape);
+    ASSERT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->Image1->hasPicture());
+    EXPECT_TRUE(middlePageIsBlank());
+    EXPECT_EQ(form->screenshot->width(), 200);
+    EXPECT_EQ(form->mousexy->text().toStdString(), "20:30");
+
+    form->Colorpickersizecuttools1Click(nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_TRUE(form->Image1->hasPicture());
+    QTRY_VERIFY(!middlePageIsBlank());
 }
 
 TEST_F(ToolWindow, ReadoutKeysCopyAndClose)

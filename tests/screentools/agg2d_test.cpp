@@ -435,6 +435,10 @@ TEST(TAgg2DClip, ClippedDrawingEqualsFullDrawingInsideTheBoxes)
             agg.LineColor(200, 100, 50, 120);
             agg.FillColor(10, 20, 30, 90);
             agg.Line(a, b, c, d);
+            // Axis-parallel lines, as the overlay draws them, are cut to
+            // each box before they are rasterized.
+            agg.Line(a, b, a, d);
+            agg.Line(a, b, c, b);
             agg.Rectangle(c, b, a, d);
         };
         Bitmap full = start;

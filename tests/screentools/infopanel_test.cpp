@@ -256,5 +256,43 @@ TEST_F(InfoPanelTest, ReadoutUpdateRepaintsOnlyThatBoxWithTheSamePixels) {
     }
 }
 
+// The readouts are set on every pointer move, mostly to the text they already
+// hold: that must not repaint them. A box the user has changed is put back.
+TEST_F(InfoPanelTest, ReadoutSetToItsOwnTextRepaintsOnlyWhenTheUserChangedIt) {
+    TLabeledEdit* box = m_info.mousexy;
+    box->setText(QStringLiteral("120:45"));
+    QApplication::processEvents();
+    PaintCounter counter;
+    counter.watch(box);
+    box->setText(QStringLiteral("120:45"));
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints[box], 0);
+    box->setText(QStringLiteral("121:45"));
+    QApplication::processEvents();
+    EXPECT_GT(counter.paints[box], 0);
+
+    struct UserChange {
+        const char* what;
+        void (*apply)(TLabeledEdit*);
+    };
+    const UserChange changes[] = {
+        {"cursor moved", [](TLabeledEdit* b) { b->setCursorPosition(3); }},
+        {"text selected", [](TLabeledEdit* b) { b->selectAll(); }},
+        {"typed and put back", [](TLabeledEdit* b) {
+             b->end(false);
+             b->insert(QStringLiteral("x"));
+             b->backspace();
+         }},
+    };
+    for (const UserChange& change : changes) {
+        change.apply(box);
+        box->setText(QStringLiteral("121:45"));
+        EXPECT_EQ(box->text(), QStringLiteral("121:45")) << change.what;
+        EXPECT_EQ(box->cursorPosition(), 0) << change.what;
+        EXPECT_FALSE(box->hasSelectedText()) << change.what;
+        EXPECT_FALSE(box->isModified()) << change.what;
+    }
+}
+
 } // namespace
 } // namespace vornik

@@ -230,9 +230,16 @@ TEST(IncrementalDrawingCost, SmallMovesRewriteOnlyStripsAroundTheShapes)
         // Growing the box to 999 x 500 darkens its whole area once; the moved
         // guides leave and take a strip each.
         {{1500, 900, 501, 400, 1500, 900}, (999 + 4) * (500 + 4) + 8 * W + 8 * H},
-        // Growing a large box by one pixel rewrites only bands: the moved
-        // guide's strip and the box's four edges.
-        {{1501, 900, 501, 400, 1501, 900}, 5 * H + 2 * 5 * (500 + 5) + 2 * 4 * (1000 + 5)},
+        // Growing a large box by one pixel to the right rewrites only the
+        // moved guide's strip: the box's right side and the moved ends of its
+        // top and bottom lie in it; its left side, which stays, is not
+        // touched.
+        {{1501, 900, 501, 400, 1501, 900}, 5 * H},
+        // Growing it by one pixel both ways: both guides' strips.
+        {{1502, 901, 501, 400, 1502, 901}, 5 * H + 5 * W},
+        // Moving the start corner instead (a new press): all four guides and
+        // every side move, the whole box is drawn again.
+        {{1502, 901, 700, 500, 1502, 901}, (1500 - 700 + 4) * (901 - 500 + 4) + 8 * W + 8 * H},
     };
     for (const Step& s : steps) {
         std::memset(picture.bits(), 0, picture.sizeInBytes());

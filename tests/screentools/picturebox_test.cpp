@@ -8,6 +8,10 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPixmap>
+#include <QBackingStore>
+#include <QTest>
+
+#include <cstring>
 
 namespace vornik {
 namespace {
@@ -174,6 +178,74 @@ TEST(PictureBox, RepaintOfDeviceRectanglesIsSynchronousAndRoundsOutward)
     const int before = box.paints;
     box.repaintRects({});
     EXPECT_EQ(box.paints, before);
+}
+
+// A pixel source draws the picture straight into the window's image when the
+// box paints: at the box's place in the window, one source pixel per device
+// pixel, only the rectangles being painted, and without a copy of its own.
+// Rendered elsewhere (grab), the box draws it into a picture of its own.
+TEST(PictureBox, PixelSourceDrawsIntoTheWindowAtTheBoxsPlace)
+{
+    QWidget window;
+    window.resize(50, 40);
+    auto* box = new PictureBox(&window);
+    box->setGeometry(5, 3, 40, 30); // device: at (10, 6), 80 x 60
+    std::uint32_t generation = 0;
+    std::vector<PixelRect> asked;
+    // The source is smaller than the box: 70 x 50 device pixels.
+    box->setPixelSource(70, 50, [&](std::uint8_t* first, std::ptrdiff_t stride, int width, int height,
+                                    const std::vector<PixelRect>& rects) {
+        EXPECT_EQ(width, 70);
+        EXPECT_EQ(height, 50);
+        for (const PixelRect& r : rects) {
+            asked.push_back(r);
+            for (int y = r.y1; y < r.y2; ++y)
+                for (int x = r.x1; x < r.x2; ++x) {
+                    const std::uint32_t v = patternPixel(x, y) ^ generation;
+                    std::memcpy(first + y * stride + x * 4, &v, 4);
+                }
+        }
+    });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+
+    // The window's own image, as the window system is handed it.
+    const auto onScreen = [&] {
+        QPaintDevice* device = window.backingStore()->paintDevice();
+        return device->devType() == QInternal::Image ? static_cast<QImage*>(device)->copy() : QImage();
+    };
+    const QImage first = onScreen();
+    ASSERT_EQ(first.width(), 100);
+    const QRgb background = box->palette().window().color().rgb();
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x) {
+            const QRgb want = x < 70 && y < 50 ? patternPixel(x, y) : background;
+            ASSERT_EQ(first.pixel(10 + x, 6 + y), want) << x << "," << y;
+        }
+    EXPECT_TRUE(box->picture().empty()) << "the window's image is the only copy";
+
+    // A repaint of one device rectangle asks for it alone and changes only it.
+    generation = 0x00FFFFFF;
+    asked.clear();
+    box->repaintRects({PixelRect{20, 10, 30, 14}});
+    ASSERT_FALSE(asked.empty());
+    for (const PixelRect& r : asked)
+        EXPECT_TRUE(r.x1 >= 20 && r.y1 >= 10 && r.x2 <= 30 && r.y2 <= 14) << r.x1 << "," << r.y1;
+    const QImage second = onScreen();
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 70; ++x) {
+            const bool inside = x >= 20 && x < 30 && y >= 10 && y < 14;
+            ASSERT_EQ(second.pixel(10 + x, 6 + y), inside ? (patternPixel(x, y) ^ generation) : patternPixel(x, y))
+                << x << "," << y;
+        }
+
+    const QImage grabbed = box->grab().toImage();
+    EXPECT_EQ(grabbed.pixel(33, 21), patternPixel(33, 21) ^ generation);
+    EXPECT_EQ(grabbed.pixel(75, 0), background);
+
+    box->clearPicture();
+    EXPECT_FALSE(box->hasPicture());
 }
 
 } // namespace

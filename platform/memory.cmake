@@ -1,0 +1,1 @@
+target_sources(vornik_platform PRIVATE processmemory.cpp processmemory.h)

@@ -1,0 +1,2 @@
+vornik_add_gtest(platform_memory_test ${CMAKE_CURRENT_LIST_DIR}/processmemory_test.cpp)
+target_link_libraries(platform_memory_test PRIVATE vornik_platform)
