@@ -1,6 +1,8 @@
 #include "platform/capturebackend.h"
 
 #include "platform/freedesktop/screenshotportal.h"
+#include "platform/screencapture.h"
+#include "platform/x11/screencapture.h"
 
 #include <QGuiApplication>
 
@@ -57,6 +59,19 @@ ScreenCaptureService& screenCaptureService()
     // takes a moment; the first capture pays for it rather than the start.
     static ScreenCaptureService& chosen = choose();
     return chosen;
+}
+
+bool getscreenshot(Bitmap& into)
+{
+    return screenCaptureService().capture(into);
+}
+
+std::optional<Bitmap> getscreenshot()
+{
+    Bitmap bitmap;
+    if (!getscreenshot(bitmap))
+        return std::nullopt;
+    return bitmap;
 }
 
 } // namespace vornik

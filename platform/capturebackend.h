@@ -17,9 +17,6 @@ public:
     virtual bool capture(Bitmap& into) = 0;
 };
 
-// The X server's screen, through shared memory or Qt's grab.
-ScreenCaptureService& x11ScreenCapture();
-
 // The backend the program captures with, chosen at its first use and kept
 // for the life of the process (see screenCaptureService in the source for
 // the rules).

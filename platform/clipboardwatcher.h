@@ -9,6 +9,20 @@
 
 namespace vornik {
 
+// A way of reading the clipboard on request, beside the change notices Qt
+// gives: Qt's own read cannot tell an owner that does not answer from an
+// empty clipboard.
+class ClipboardReader {
+public:
+    virtual ~ClipboardReader() = default;
+    // False where the reader could not connect; the clipboard is then read
+    // through Qt.
+    virtual bool available() const = 0;
+    // Throws Error("Cannot open clipboard") when the owner does not deliver
+    // the text within the timeout.
+    virtual ClipboardText read(std::chrono::milliseconds timeout) = 0;
+};
+
 // A way of watching and reading the clipboard other than the X11 selection,
 // for sessions where the X11 selection does not see every copy.
 class ClipboardWatcher : public QObject {

@@ -1,6 +1,6 @@
 #include "platform/notifyicon.h"
 
-#include "platform/xembedtray.h"
+#include "platform/x11/xembedtray.h"
 
 #include <QCoreApplication>
 #include <QCursor>

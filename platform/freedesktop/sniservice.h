@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/xembedtray.h"
+#include "platform/x11/xembedtray.h"
 
 #include <QDBusServiceWatcher>
 #include <QIcon>

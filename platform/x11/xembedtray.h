@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/notifyicon.h"
-#include "platform/xembedclicks.h"
+#include "platform/x11/xembedclicks.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
