@@ -1,8 +1,8 @@
 #include "platform/clipboard.h"
 
+#include "platform/backends.h"
 #include "platform/clipboardwatcher.h"
 #include "platform/error.h"
-#include "platform/x11/clipboardreader.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -25,13 +25,12 @@ std::string toLocalBytes(const QString& text)
 
 Clipboard::Clipboard(QObject* parent) : QObject(parent)
 {
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        m_watcher = openClipboardWatcher();
-        if (m_watcher) {
-            connect(m_watcher.get(), &ClipboardWatcher::changed, this, &Clipboard::changed, Qt::QueuedConnection);
-            return;
-        }
-        m_reader = openX11ClipboardReader();
+    ClipboardBackends backends = openClipboardBackends();
+    m_watcher = std::move(backends.watcher);
+    m_reader = std::move(backends.reader);
+    if (m_watcher) {
+        connect(m_watcher.get(), &ClipboardWatcher::changed, this, &Clipboard::changed, Qt::QueuedConnection);
+        return;
     }
     // Qt announces a change from inside its handling of the X event, outside
     // any event delivery of the application object. Queued, the notice

@@ -5,7 +5,6 @@
 #include <QObject>
 
 #include <chrono>
-#include <memory>
 
 namespace vornik {
 
@@ -39,18 +38,5 @@ signals:
     // of the window system's library.
     void changed();
 };
-
-enum class ClipboardBackend { X11, WaylandDataControl };
-
-// The clipboard backend to try. VORNIK_CLIPBOARD ("x11" or "wayland") forces
-// one, for tests; otherwise a Wayland session watches through data control,
-// because Xwayland learns of a native program's copy only while one of its
-// own windows has the focus.
-ClipboardBackend chooseClipboardBackend(std::string_view forced, bool waylandSession);
-
-// The watcher the session calls for, or none where the X11 selection is to
-// be used (also where data control was chosen but the compositor does not
-// offer it).
-std::unique_ptr<ClipboardWatcher> openClipboardWatcher();
 
 } // namespace vornik

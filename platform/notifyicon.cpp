@@ -1,7 +1,5 @@
 #include "platform/notifyicon.h"
 
-#include "platform/x11/xembedtray.h"
-
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>

@@ -13,18 +13,6 @@
 
 namespace vornik {
 
-// What every desktop service shares: the pointer, the keyboard, focus and
-// grabs as Qt reports and drives them.
-class DesktopServiceBase : public NotifyIconService {
-  public:
-    QPoint cursorPos() override;
-    KeyState keyState() override;
-    LRESULT defWindowProc(UtilityWindow* window, UINT message, WPARAM wParam, LPARAM lParam) override;
-    void setForegroundWindow(UtilityWindow* window) override;
-    void cancelMouseMode() override;
-    void processMessages() override;
-};
-
 class XEmbedTrayIconWindow;
 
 // The notification area of an X11 desktop: each icon is a small window that
