@@ -350,9 +350,9 @@ void TForm1::trayiconDblClick(QObject* sender)
 
 void TForm1::Colorpickersizecuttools1Click(QObject*)
 {
-    // A capture through the desktop portal waits for the portal's answer
-    // while the event loop runs; a second request in that time (another
-    // click on the panel's icon) is the same request and is dropped.
+    // A capture may wait for the desktop's answer while the event loop runs;
+    // a second request in that time (another click on the panel's icon) is
+    // the same request and is dropped.
     if (m_capturing)
         return;
     m_capturing = true;

@@ -14,6 +14,7 @@
 #include "app/mainform_unit.h"
 #include "platform/capturebackend.h"
 #include "platform/screencapture.h"
+#include "platform/x11/screencapture.h"
 #include "screentools/picturebox.h"
 
 #include <QElapsedTimer>

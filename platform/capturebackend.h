@@ -17,16 +17,8 @@ public:
     virtual bool capture(Bitmap& into) = 0;
 };
 
-// The X server's screen, through shared memory or Qt's grab.
-ScreenCaptureService& x11ScreenCapture();
-
 // The backend the program captures with, chosen at its first use and kept
-// for the life of the process (see screenCaptureService in the source for
-// the rules).
+// for the life of the process (see platform/backends.cpp for the rules).
 ScreenCaptureService& screenCaptureService();
-
-enum class CaptureChoice { Automatic, X11, Portal };
-// Reads VORNIK_CAPTURE (x11, portal; anything else means automatic).
-CaptureChoice captureChoiceFromEnvironment();
 
 } // namespace vornik

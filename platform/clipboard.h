@@ -8,6 +8,7 @@
 
 namespace vornik {
 
+class ClipboardReader;
 class ClipboardWatcher;
 
 // What a look at the clipboard found.
@@ -43,8 +44,7 @@ signals:
     void changed();
 
 private:
-    class X11Reader;
-    std::unique_ptr<X11Reader> m_reader;
+    std::unique_ptr<ClipboardReader> m_reader;
     // Where the session calls for another way of watching (platform/clipboardwatcher.h).
     std::unique_ptr<ClipboardWatcher> m_watcher;
     std::chrono::milliseconds m_timeout{2000};

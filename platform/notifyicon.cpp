@@ -1,7 +1,5 @@
 #include "platform/notifyicon.h"
 
-#include "platform/xembedtray.h"
-
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>

@@ -129,8 +129,20 @@ class NotifyIconService {
     virtual void processMessages() = 0;
 };
 
+// What every desktop service shares: the pointer, the keyboard, focus and
+// grabs as Qt reports and drives them.
+class DesktopServiceBase : public NotifyIconService {
+  public:
+    QPoint cursorPos() override;
+    KeyState keyState() override;
+    LRESULT defWindowProc(UtilityWindow* window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    void setForegroundWindow(UtilityWindow* window) override;
+    void cancelMouseMode() override;
+    void processMessages() override;
+};
+
 // The service of the running desktop, chosen among the tray backends (see
-// platform/traybackend.h); one that refuses every add where there is none.
+// platform/backends.cpp); one that refuses every add where there is none.
 NotifyIconService& systemNotifyIconService();
 
 // The notification-area call of the system service.

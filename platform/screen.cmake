@@ -1,7 +1,8 @@
 target_sources(vornik_platform PRIVATE
   capturebackend.cpp
   capturebackend.h
-  screencapture.cpp
+  x11/screencapture.cpp
+  x11/screencapture.h
   screencapture.h
   freedesktop/portalfile.cpp
   freedesktop/portalfile.h

@@ -2,25 +2,12 @@
 
 #include "platform/freedesktop/sniservice.h"
 
-#include <QGuiApplication>
-#include <QPointer>
-
 namespace vornik {
 
-namespace {
-
-// Used where there is no tray host the program knows how to talk to: every
-// add is refused, as the shell refuses it while no taskbar runs.
-class NoTrayService : public DesktopServiceBase {
-  public:
-    bool shellNotifyIcon(int, const NotifyIconData&) override { return false; }
-};
-
-} // namespace
-
 TrayServiceSwitch::TrayServiceSwitch(NotifyIconService* x11, StatusNotifierTrayService* statusNotifier,
-                                     Choice choice)
-    : m_x11(x11), m_statusNotifier(choice == Choice::X11 ? nullptr : statusNotifier), m_choice(choice)
+                                     SessionFacts facts)
+    : m_x11(x11), m_statusNotifier(trayFollowsStatusNotifierWatcher(facts) ? statusNotifier : nullptr),
+      m_facts(std::move(facts))
 {
     m_active = wanted(m_statusNotifier && m_statusNotifier->watcherPresent());
     if (m_statusNotifier)
@@ -28,29 +15,13 @@ TrayServiceSwitch::TrayServiceSwitch(NotifyIconService* x11, StatusNotifierTrayS
                 [this](bool present) { moveTo(wanted(present)); });
 }
 
-TrayServiceSwitch::Choice TrayServiceSwitch::choiceFromEnvironment()
-{
-    const QByteArray value = qgetenv("VORNIK_TRAY");
-    if (value == "xembed")
-        return Choice::X11;
-    if (value == "sni")
-        return Choice::StatusNotifier;
-    return Choice::Automatic;
-}
-
 NotifyIconService* TrayServiceSwitch::wanted(bool watcherPresent) const
 {
-    switch (m_choice) {
-    case Choice::X11:
+    switch (chooseTray(m_facts, watcherPresent)) {
+    case TrayBackend::XEmbed:
         return m_x11;
-    case Choice::StatusNotifier:
+    case TrayBackend::StatusNotifier:
         return m_statusNotifier;
-    case Choice::Automatic:
-        // Panels that show StatusNotifierItems are the ones the desktop
-        // means its applications to use; where one runs, an XEmbed tray is
-        // at best a proxy of it (Plasma) or absent (waybar, GNOME). Without
-        // a watcher the X11 tray is the only kind there is.
-        return watcherPresent && m_statusNotifier ? static_cast<NotifyIconService*>(m_statusNotifier) : m_x11;
     }
     return m_x11;
 }
@@ -90,28 +61,6 @@ bool TrayServiceSwitch::shellNotifyIcon(int message, const NotifyIconData& recor
 QPoint TrayServiceSwitch::cursorPos()
 {
     return m_active ? m_active->cursorPos() : DesktopServiceBase::cursorPos();
-}
-
-NotifyIconService& systemNotifyIconService()
-{
-    // The services hold windows and bus connections, so they live as
-    // children of the application object and go with it; a later
-    // application object gets fresh ones.
-    static QPointer<XEmbedTrayService> x11;
-    static QPointer<StatusNotifierTrayService> statusNotifier;
-    static QPointer<TrayServiceSwitch> tray;
-    static NoTrayService none;
-    if (!tray && qGuiApp) {
-        const TrayServiceSwitch::Choice choice = TrayServiceSwitch::choiceFromEnvironment();
-        x11 = XEmbedTrayService::create();
-        if (choice != TrayServiceSwitch::Choice::X11)
-            statusNotifier = StatusNotifierTrayService::create(qGuiApp);
-        tray = new TrayServiceSwitch(x11.data(), statusNotifier.data(), choice);
-        tray->setParent(qGuiApp);
-    }
-    if (tray)
-        return *tray;
-    return none;
 }
 
 bool shellNotifyIcon(int message, const NotifyIconData& record)

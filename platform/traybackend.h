@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/xembedtray.h"
+#include "platform/backends.h"
+#include "platform/notifyicon.h"
 
 #include <QObject>
 
@@ -21,10 +22,10 @@ class StatusNotifierTrayService;
 class TrayServiceSwitch : public QObject, public DesktopServiceBase {
     Q_OBJECT
   public:
-    enum class Choice { Automatic, X11, StatusNotifier };
-
-    // Either backend may be missing. The switch does not own them.
-    TrayServiceSwitch(NotifyIconService* x11, StatusNotifierTrayService* statusNotifier, Choice choice);
+    // Either backend may be missing. The switch does not own them. The
+    // session's facts decide between them (chooseTray) with the watcher's
+    // presence, each time the watcher changes.
+    TrayServiceSwitch(NotifyIconService* x11, StatusNotifierTrayService* statusNotifier, SessionFacts facts);
 
     bool shellNotifyIcon(int message, const NotifyIconData& record) override;
     QPoint cursorPos() override;
@@ -32,16 +33,13 @@ class TrayServiceSwitch : public QObject, public DesktopServiceBase {
     // The backend icons go to now (null when there is none).
     NotifyIconService* active() const { return m_active; }
 
-    // Reads VORNIK_TRAY (xembed, sni; anything else means automatic).
-    static Choice choiceFromEnvironment();
-
   private:
     NotifyIconService* wanted(bool watcherPresent) const;
     void moveTo(NotifyIconService* backend);
 
     NotifyIconService* m_x11;
     StatusNotifierTrayService* m_statusNotifier;
-    Choice m_choice;
+    SessionFacts m_facts;
     NotifyIconService* m_active = nullptr;
     std::set<std::pair<UtilityWindow*, std::uint32_t>> m_held;
 };

@@ -26,7 +26,6 @@ target_include_directories(vornik_wayland_protocols PUBLIC ${vornik_wayland_gene
 target_link_libraries(vornik_wayland_protocols PUBLIC PkgConfig::WAYLAND_CLIENT)
 
 target_sources(vornik_platform PRIVATE
-  clipboardchoice.cpp
   clipboardwatcher.h
   wayland/datacontrolclipboard.cpp
   wayland/datacontrolclipboard.h

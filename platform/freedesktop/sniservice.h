@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/xembedtray.h"
+#include "platform/notifyicon.h"
 
 #include <QDBusServiceWatcher>
 #include <QIcon>

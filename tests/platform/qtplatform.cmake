@@ -1,2 +1,2 @@
-vornik_add_gtest(platform_qtplatform_test qtplatform_test.cpp)
-target_link_libraries(platform_qtplatform_test PRIVATE vornik_platform)
+vornik_add_gtest(platform_backends_test backends_test.cpp)
+target_link_libraries(platform_backends_test PRIVATE vornik_platform)

@@ -452,7 +452,7 @@ TEST(TraySwitch, IconFollowsTheWatcherAndIsNeverInBothTrays)
     FakeX11Tray x11;
     std::unique_ptr<StatusNotifierTrayService> sni(StatusNotifierTrayService::create(nullptr));
     ASSERT_TRUE(sni);
-    TrayServiceSwitch tray(&x11, sni.get(), TrayServiceSwitch::Choice::Automatic);
+    TrayServiceSwitch tray(&x11, sni.get(), SessionFacts{});
     TrayFixture fixture(tray);
     const UtilityWindow* window = fixture.icon->Handle();
     EXPECT_EQ(x11.held.size(), 1u);
@@ -481,7 +481,9 @@ TEST(TraySwitch, ForcedChoiceIgnoresTheWatcher)
     FakeX11Tray x11;
     std::unique_ptr<StatusNotifierTrayService> sni(StatusNotifierTrayService::create(nullptr));
     ASSERT_TRUE(sni);
-    TrayServiceSwitch tray(&x11, sni.get(), TrayServiceSwitch::Choice::X11);
+    SessionFacts facts;
+    facts.forcedTray = "xembed";
+    TrayServiceSwitch tray(&x11, sni.get(), facts);
     TrayFixture fixture(tray);
     QCoreApplication::processEvents();
     EXPECT_EQ(x11.held.size(), 1u);

@@ -1,4 +1,4 @@
-#include "platform/textoffers.h"
+#include "platform/x11/textoffers.h"
 
 #include <gtest/gtest.h>
 

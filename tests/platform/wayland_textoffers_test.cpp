@@ -1,4 +1,3 @@
-#include "platform/clipboardwatcher.h"
 #include "platform/wayland/textoffers.h"
 
 #include <gtest/gtest.h>
@@ -46,25 +45,6 @@ TEST(WaylandTextOffers, SecretHintAndEncoding)
     EXPECT_TRUE(textTypeIsLatin1("STRING"));
     for (const char* type : {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT"})
         EXPECT_FALSE(textTypeIsLatin1(type)) << type;
-}
-
-TEST(ClipboardChoice, ForcedBackendWinsOverTheSession)
-{
-    struct Case {
-        const char* forced;
-        bool wayland;
-        ClipboardBackend expected;
-    };
-    const Case cases[] = {
-        {"", false, ClipboardBackend::X11},
-        {"", true, ClipboardBackend::WaylandDataControl},
-        {"x11", true, ClipboardBackend::X11},
-        {"wayland", false, ClipboardBackend::WaylandDataControl},
-        {"something else", false, ClipboardBackend::X11},
-        {"something else", true, ClipboardBackend::WaylandDataControl},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(chooseClipboardBackend(c.forced, c.wayland), c.expected) << c.forced << " " << c.wayland;
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/notifyicon.h"
-#include "platform/xembedclicks.h"
+#include "platform/x11/xembedclicks.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
@@ -12,18 +12,6 @@
 #include <utility>
 
 namespace vornik {
-
-// What every desktop service shares: the pointer, the keyboard, focus and
-// grabs as Qt reports and drives them.
-class DesktopServiceBase : public NotifyIconService {
-  public:
-    QPoint cursorPos() override;
-    KeyState keyState() override;
-    LRESULT defWindowProc(UtilityWindow* window, UINT message, WPARAM wParam, LPARAM lParam) override;
-    void setForegroundWindow(UtilityWindow* window) override;
-    void cancelMouseMode() override;
-    void processMessages() override;
-};
 
 class XEmbedTrayIconWindow;
 

@@ -1,6 +1,4 @@
-#include "platform/screencapture.h"
-
-#include "platform/capturebackend.h"
+#include "platform/x11/screencapture.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -243,19 +241,6 @@ ScreenCaptureService& x11ScreenCapture()
 {
     static X11ScreenCapture service;
     return service;
-}
-
-bool getscreenshot(Bitmap& into)
-{
-    return screenCaptureService().capture(into);
-}
-
-std::optional<Bitmap> getscreenshot()
-{
-    Bitmap bitmap;
-    if (!getscreenshot(bitmap))
-        return std::nullopt;
-    return bitmap;
 }
 
 } // namespace vornik

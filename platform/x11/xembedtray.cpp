@@ -1,4 +1,4 @@
-#include "platform/xembedtray.h"
+#include "platform/x11/xembedtray.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

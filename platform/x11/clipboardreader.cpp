@@ -1,8 +1,7 @@
-#include "platform/clipboard.h"
+#include "platform/x11/clipboardreader.h"
 
-#include "platform/clipboardwatcher.h"
 #include "platform/error.h"
-#include "platform/textoffers.h"
+#include "platform/x11/textoffers.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -73,8 +72,6 @@ QByteArray charsetToUtf8(const std::string& bytes, const std::string& charset)
     return out;
 }
 
-} // namespace
-
 // Reads the CLIPBOARD selection over a connection of its own, so that a read
 // can give up after a timeout instead of waiting as long as the owner likes.
 // Qt's own clipboard waits up to five seconds and then reports an empty
@@ -85,7 +82,7 @@ QByteArray charsetToUtf8(const std::string& bytes, const std::string& charset)
 // answer finds no window to write to, and takes only the notice that matches
 // its request in window, selection, target, property and time; whatever an
 // earlier read left queued is dropped.
-class Clipboard::X11Reader {
+class X11Reader : public ClipboardReader {
 public:
     X11Reader()
     {
@@ -100,15 +97,15 @@ public:
         m_secretHint = atom(kSecretHintFormat);
     }
 
-    ~X11Reader()
+    ~X11Reader() override
     {
         if (m_display)
             XCloseDisplay(m_display);
     }
 
-    bool available() const { return m_display != nullptr; }
+    bool available() const override { return m_display != nullptr; }
 
-    ClipboardText read(std::chrono::milliseconds timeout)
+    ClipboardText read(std::chrono::milliseconds timeout) override
     {
         ClipboardText result;
         if (XGetSelectionOwner(m_display, m_clipboard) == None)
@@ -344,62 +341,11 @@ private:
     Atom m_clipboard = None, m_targets = None, m_utf8 = None, m_incr = None, m_property = None, m_secretHint = None;
 };
 
-Clipboard::Clipboard(QObject* parent) : QObject(parent)
-{
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        m_watcher = openClipboardWatcher();
-        if (m_watcher) {
-            connect(m_watcher.get(), &ClipboardWatcher::changed, this, &Clipboard::changed, Qt::QueuedConnection);
-            return;
-        }
-        m_reader = std::make_unique<X11Reader>();
-    }
-    // Qt announces a change from inside its handling of the X event, outside
-    // any event delivery of the application object. Queued, the notice
-    // arrives as an event of its own, so that a failure in the collection
-    // pass reaches the application's exception display instead of ending the
-    // program.
-    connect(
-        QGuiApplication::clipboard(), &QClipboard::changed, this,
-        [this](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard)
-                emit changed();
-        },
-        Qt::QueuedConnection);
-}
+} // namespace
 
-Clipboard::~Clipboard() = default;
-
-ClipboardText Clipboard::read()
+std::unique_ptr<ClipboardReader> openX11ClipboardReader()
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (m_watcher && !clipboard->ownsClipboard())
-        return m_watcher->read(m_timeout);
-    // While this program owns the clipboard it would have to answer its own
-    // request from inside the wait, so the content is read from Qt directly.
-    if (!m_reader || !m_reader->available() || clipboard->ownsClipboard()) {
-        ClipboardText result;
-        const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
-        if (!data)
-            return result;
-        result.secret = data->hasFormat(QString::fromLatin1(kSecretHintFormat));
-        if (!result.secret && data->hasText())
-            result.text = toLocalBytes(data->text().section(QChar(0), 0, 0));
-        return result;
-    }
-    return m_reader->read(m_timeout);
-}
-
-void Clipboard::writeText(const std::string& text)
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), QClipboard::Clipboard);
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !clipboard->ownsClipboard())
-        throw Error(kCannotOpenClipboard);
-    // Xwayland passes an X11 copy on to native programs only while one of
-    // its windows has the focus, and the tool window closes with the copy.
-    if (m_watcher)
-        m_watcher->offerText(text);
+    return std::make_unique<X11Reader>();
 }
 
 } // namespace vornik

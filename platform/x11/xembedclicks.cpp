@@ -1,4 +1,4 @@
-#include "platform/xembedclicks.h"
+#include "platform/x11/xembedclicks.h"
 
 #include <cstdlib>
 

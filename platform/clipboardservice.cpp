@@ -1,0 +1,83 @@
+#include "platform/clipboard.h"
+
+#include "platform/backends.h"
+#include "platform/clipboardwatcher.h"
+#include "platform/error.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QString>
+
+namespace vornik {
+
+namespace {
+
+constexpr const char* kSecretHintFormat = "x-kde-passwordManagerHint";
+
+std::string toLocalBytes(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+Clipboard::Clipboard(QObject* parent) : QObject(parent)
+{
+    ClipboardBackends backends = openClipboardBackends();
+    m_watcher = std::move(backends.watcher);
+    m_reader = std::move(backends.reader);
+    if (m_watcher) {
+        connect(m_watcher.get(), &ClipboardWatcher::changed, this, &Clipboard::changed, Qt::QueuedConnection);
+        return;
+    }
+    // Qt announces a change from inside its handling of the X event, outside
+    // any event delivery of the application object. Queued, the notice
+    // arrives as an event of its own, so that a failure in the collection
+    // pass reaches the application's exception display instead of ending the
+    // program.
+    connect(
+        QGuiApplication::clipboard(), &QClipboard::changed, this,
+        [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                emit changed();
+        },
+        Qt::QueuedConnection);
+}
+
+Clipboard::~Clipboard() = default;
+
+ClipboardText Clipboard::read()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (m_watcher && !clipboard->ownsClipboard())
+        return m_watcher->read(m_timeout);
+    // While this program owns the clipboard it would have to answer its own
+    // request from inside the wait, so the content is read from Qt directly.
+    if (!m_reader || !m_reader->available() || clipboard->ownsClipboard()) {
+        ClipboardText result;
+        const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
+        if (!data)
+            return result;
+        result.secret = data->hasFormat(QString::fromLatin1(kSecretHintFormat));
+        if (!result.secret && data->hasText())
+            result.text = toLocalBytes(data->text().section(QChar(0), 0, 0));
+        return result;
+    }
+    return m_reader->read(m_timeout);
+}
+
+void Clipboard::writeText(const std::string& text)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), QClipboard::Clipboard);
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && !clipboard->ownsClipboard())
+        throw Error(kCannotOpenClipboard);
+    // Xwayland passes an X11 copy on to native programs only while one of
+    // its windows has the focus, and the tool window closes with the copy.
+    if (m_watcher)
+        m_watcher->offerText(text);
+}
+
+} // namespace vornik
