@@ -83,7 +83,7 @@ menu_open() { menu_geometry >/dev/null; }
 open_menu_at() {
     local x=$1 y=$2 exact=${3:-} mx my mw mh
     panel_calls ContextMenu "$x" "$y"
-    wait_for 10 menu_open || fail "ContextMenu($x, $y) opened no menu"
+    wait_for 20 menu_open || fail "ContextMenu($x, $y) opened no menu"
     read -r mx my mw mh <<<"$(menu_geometry)"
     ((mx >= 0 && my >= 0 && mx + mw <= WL_WIDTH && my + mh <= WL_HEIGHT)) ||
         fail "the menu for ($x, $y) at $mx,$my ${mw}x$mh leaves the ${WL_WIDTH}x$WL_HEIGHT output"
