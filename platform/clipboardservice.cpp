@@ -11,18 +11,6 @@
 
 namespace vornik {
 
-namespace {
-
-constexpr const char* kSecretHintFormat = "x-kde-passwordManagerHint";
-
-std::string toLocalBytes(const QString& text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-} // namespace
-
 Clipboard::Clipboard(QObject* parent) : QObject(parent)
 {
     ClipboardBackends backends = openClipboardBackends();

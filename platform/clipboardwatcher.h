@@ -2,13 +2,25 @@
 
 #include "platform/clipboard.h"
 
+#include <QByteArray>
 #include <QObject>
+#include <QString>
 
 #include <chrono>
 #include <memory>
 #include <string>
 
 namespace vornik {
+
+// The format a password manager adds to a copy it marks as secret.
+inline constexpr const char* kSecretHintFormat = "x-kde-passwordManagerHint";
+
+// Text in the locale's encoding, the form the collector reads.
+inline std::string toLocalBytes(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
 
 // A way of reading the clipboard on request, beside the change notices Qt
 // gives: Qt's own read cannot tell an owner that does not answer from an

@@ -127,12 +127,6 @@ void writeAll(int fd, std::string_view text)
     }
 }
 
-std::string toLocalBytes(const QString& text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 } // namespace
 
 // The Wayland side: the connection, the seat, and the data device of

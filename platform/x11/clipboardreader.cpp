@@ -24,14 +24,6 @@ namespace vornik {
 
 namespace {
 
-constexpr const char* kSecretHintFormat = "x-kde-passwordManagerHint";
-
-std::string toLocalBytes(const QString& text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 bool canConvertToUtf8(const std::string& charset)
 {
     const iconv_t converter = iconv_open("UTF-8", charset.c_str());

@@ -222,3 +222,38 @@ start_app_in_session() {
 
 # X window ids of the program's visible windows named so, seen on Xwayland.
 xwayland_window() { in_session xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+
+# The first item the panel's StatusNotifierWatcher holds: "service/path" or a
+# bare service name; fails while none is registered.
+registered_item() {
+    local items
+    items=$(in_session dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:RegisteredStatusNotifierItems 2>/dev/null) || return 1
+    items=$(sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$items")
+    [[ -n $items ]] && echo "$items" | head -n 1
+}
+
+# Waits for the program's item to register and sets item_service and
+# item_path to its address on the bus.
+item_service="" item_path=""
+wait_for_registered_item() {
+    wait_for 20 registered_item || fail "${1:-at start}: the program's item did not register with the panel's watcher"
+    local item
+    item=$(registered_item)
+    item_service=${item%%/*}
+    item_path=/${item#*/}
+    [[ $item == */* ]] || item_path=/StatusNotifierItem
+}
+
+tool_window_visible() { in_session xdotool search --onlyvisible --name '^Form1$' >/dev/null 2>&1; }
+
+# "X Y W H" of the tool window as Xwayland places it.
+tool_window_geometry() {
+    local id
+    id=$(in_session xdotool search --onlyvisible --name '^Form1$' 2>/dev/null | head -n 1)
+    [[ -n $id ]] || return 1
+    in_session xwininfo -id "$id" 2>/dev/null | awk '
+        /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
+        /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { if (w == "") exit 1; print x, y, w, h }'
+}

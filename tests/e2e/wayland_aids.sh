@@ -16,31 +16,9 @@ install_app
 start_foot "$FOOT_COLOUR" native
 start_app_in_session QT_QPA_PLATFORM=xcb
 
-registered_item() {
-    local items
-    items=$(in_session dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
-        string:RegisteredStatusNotifierItems 2>/dev/null) || return 1
-    items=$(sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$items")
-    [[ -n $items ]] && echo "$items" | head -n 1
-}
-wait_for 20 registered_item || fail "the program's item did not register with waybar's watcher"
-item=$(registered_item)
-item_service=${item%%/*}
-item_path=/${item#*/}
-[[ $item == */* ]] || item_path=/StatusNotifierItem
+wait_for_registered_item
 
-tool_window_visible() { in_session xdotool search --onlyvisible --name '^Form1$' >/dev/null 2>&1; }
 wait_for 20 not tool_window_visible || fail "the main window did not hide after start"
-
-tool_window_geometry() {
-    local id
-    id=$(in_session xdotool search --onlyvisible --name '^Form1$' 2>/dev/null | head -n 1)
-    [[ -n $id ]] || return 1
-    in_session xwininfo -id "$id" 2>/dev/null | awk '
-        /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
-        /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { if (w == "") exit 1; print x, y, w, h }'
-}
 
 # Opens the tool window as a click on the panel's icon does and points at (X,
 # Y) inside Xwayland (the headless seat has no pointer of sway's own); the

@@ -52,34 +52,10 @@ E2E_PIDS+=($!)
 wait_for 10 grep -q ready "$E2E_TMP/passes.log" || fail "cannot watch the program's folder"
 passes() { grep -c '^pass' "$E2E_TMP/passes.log"; }
 
-# The item waybar's watcher holds: "service/path" or a bare service name.
-registered_item() {
-    local items
-    items=$(in_session dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
-        string:RegisteredStatusNotifierItems 2>/dev/null) || return 1
-    items=$(sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$items")
-    [[ -n $items ]] && echo "$items" | head -n 1
-}
-wait_for 20 registered_item || fail "the program's item did not register with waybar's watcher"
-item=$(registered_item)
-item_service=${item%%/*}
-item_path=/${item#*/}
-[[ $item == */* ]] || item_path=/StatusNotifierItem
+wait_for_registered_item
 
-tool_window_visible() { in_session xdotool search --onlyvisible --name '^Form1$' >/dev/null 2>&1; }
 # The main window shows once at start and hides itself shortly after.
 wait_for 20 not tool_window_visible || fail "the main window did not hide after start"
-
-# "X Y W H" of the tool window as Xwayland places it.
-tool_window_geometry() {
-    local id
-    id=$(in_session xdotool search --onlyvisible --name '^Form1$' 2>/dev/null | head -n 1)
-    [[ -n $id ]] || return 1
-    in_session xwininfo -id "$id" 2>/dev/null | awk '
-        /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
-        /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { if (w == "") exit 1; print x, y, w, h }'
-}
 
 # Opens the tool window as a click on the panel's icon does, points at (X,
 # Y), copies the colour readout with F3 and reads the clipboard as native

@@ -17,15 +17,6 @@ install_app
 start_foot 00ff00 native
 start_app_in_session
 
-# The item the watcher holds: "service/path" or a bare service name.
-registered_item() {
-    local items
-    items=$(in_session dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
-        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
-        string:RegisteredStatusNotifierItems 2>/dev/null) || return 1
-    items=$(sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$items")
-    [[ -n $items ]] && echo "$items" | head -n 1
-}
 
 # The process that owns a bus name.
 name_owner_pid() {
@@ -33,22 +24,16 @@ name_owner_pid() {
         org.freedesktop.DBus.GetConnectionUnixProcessID "string:$1" 2>/dev/null | awk '/uint32/ { print $2 }'
 }
 
-item_service="" item_path=""
 # Waits for the item to register with the running watcher, which must be
 # waybar's, and reads its address.
 expect_registered() {
     local what=$1 owner
     owner=$(name_owner_pid org.kde.StatusNotifierWatcher)
     [[ $(cat "/proc/$owner/comm" 2>/dev/null) == waybar ]] || fail "$what: the watcher belongs to process '$owner', not to waybar"
-    wait_for 20 registered_item || fail "$what: the program's item did not register with waybar's watcher"
-    local item
-    item=$(registered_item)
-    item_service=${item%%/*}
-    item_path=/${item#*/}
-    [[ $item == */* ]] || item_path=/StatusNotifierItem
+    wait_for_registered_item "$what"
     owner=$(name_owner_pid "$item_service")
-    [[ $(cat "/proc/$owner/comm" 2>/dev/null) == vornik-tools ]] || fail "$what: the registered item $item is not the program's"
-    note "ok: $what: registered as $item"
+    [[ $(cat "/proc/$owner/comm" 2>/dev/null) == vornik-tools ]] || fail "$what: the registered item $item_service$item_path is not the program's"
+    note "ok: $what: registered as $item_service$item_path"
 }
 
 item_property() {
