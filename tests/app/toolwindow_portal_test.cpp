@@ -99,10 +99,12 @@ TEST_F(ToolWindowOverPortal, APictureOpensTheWindowAndASecondRequestDuringTheWai
     portal.uri = QUrl::fromLocalFile(path).toString();
     portal.answer = testing::FakeScreenshotPortal::Answer::PictureLate;
     QString unexpected;
-    whenMessageBoxShows([&](QMessageBox* box) {
-        unexpected = box->text();
-        box->buttons().value(0)->click();
-    });
+    whenMessageBoxShows(
+        [&](QMessageBox* box) {
+            unexpected = box->text();
+            box->buttons().value(0)->click();
+        },
+        form.get());
     openFromTheLoop();
     // While the first capture waits for the portal, the panel's icon is
     // clicked again.
