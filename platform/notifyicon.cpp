@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -94,6 +95,19 @@ void DesktopServiceBase::cancelMouseMode() {
 
 void DesktopServiceBase::processMessages() {
     QCoreApplication::processEvents();
+}
+
+void TrayIconState::take(const NotifyIconData& record)
+{
+    window = record.hWnd;
+    id = record.uID;
+    flags |= record.uFlags;
+    if (record.uFlags & NIF_MESSAGE)
+        callbackMessage = record.uCallbackMessage;
+    if (record.uFlags & NIF_ICON)
+        icon = record.hIcon && record.hIcon != invalidIconHandle() ? *record.hIcon : QIcon();
+    if (record.uFlags & NIF_TIP)
+        tip = QString::fromLocal8Bit(record.szTip, static_cast<qsizetype>(strnlen(record.szTip, sizeof record.szTip)));
 }
 
 } // namespace vornik

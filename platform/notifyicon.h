@@ -4,6 +4,8 @@
 
 #include <QIcon>
 #include <QPoint>
+#include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -127,6 +129,19 @@ class NotifyIconService {
 
     // Handles every event waiting in the application's queue.
     virtual void processMessages() = 0;
+};
+
+// What a tray service keeps of one icon from the records it is given.
+struct TrayIconState {
+    QPointer<UtilityWindow> window;
+    std::uint32_t id = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t callbackMessage = 0;
+    QIcon icon;
+    QString tip;
+
+    // Takes the parts of an add or modify record that its flags name.
+    void take(const NotifyIconData& record);
 };
 
 // What every desktop service shares: the pointer, the keyboard, focus and

@@ -53,13 +53,7 @@ class StatusNotifierTrayService : public QObject, public DesktopServiceBase {
     friend class StatusNotifierItemObject;
     friend class DBusMenuObject;
 
-    struct Entry {
-        QPointer<UtilityWindow> window;
-        std::uint32_t id = 0;
-        std::uint32_t flags = 0;
-        std::uint32_t callbackMessage = 0;
-        QIcon icon;
-        QString tip;
+    struct Entry : TrayIconState {
         QString connectionName;
         QString serviceName;
         bool menuAnnounced = false;

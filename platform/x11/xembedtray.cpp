@@ -287,16 +287,7 @@ void XEmbedTrayService::watchManager(std::uint32_t manager) {
 }
 
 void XEmbedTrayService::apply(Entry& entry, const NotifyIconData& record) {
-    entry.window = record.hWnd;
-    entry.id = record.uID;
-    entry.flags |= record.uFlags;
-    if (record.uFlags & NIF_MESSAGE)
-        entry.callbackMessage = record.uCallbackMessage;
-    if (record.uFlags & NIF_ICON)
-        entry.icon = record.hIcon && record.hIcon != invalidIconHandle() ? *record.hIcon : QIcon();
-    if (record.uFlags & NIF_TIP)
-        entry.tip = QString::fromLocal8Bit(
-            record.szTip, static_cast<qsizetype>(strnlen(record.szTip, sizeof record.szTip)));
+    entry.take(record);
     if (entry.widget)
         show(entry);
 }

@@ -37,13 +37,7 @@ class XEmbedTrayService : public QObject, public DesktopServiceBase, public QAbs
     void report(XEmbedTrayIconWindow* icon, UINT mouseMessage);
 
   private:
-    struct Entry {
-        QPointer<UtilityWindow> window;
-        std::uint32_t id = 0;
-        std::uint32_t flags = 0;
-        std::uint32_t callbackMessage = 0;
-        QIcon icon;
-        QString tip;
+    struct Entry : TrayIconState {
         QPointer<XEmbedTrayIconWindow> widget;
     };
     using Key = std::pair<const UtilityWindow*, std::uint32_t>;
