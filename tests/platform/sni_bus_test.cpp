@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QProcess>
 
+#include "../support/privatebus.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -31,14 +33,8 @@ class BusEnvironment : public ::testing::Environment {
   public:
     void SetUp() override
     {
-        m_daemon = std::make_unique<QProcess>();
-        m_daemon->start(QStringLiteral("dbus-daemon"),
-                        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        ASSERT_TRUE(m_daemon->waitForStarted(10000)) << "dbus-daemon did not start";
-        while (!m_daemon->canReadLine())
-            ASSERT_TRUE(m_daemon->waitForReadyRead(10000)) << "dbus-daemon printed no address";
-        const QByteArray address = m_daemon->readLine().trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        m_daemon = testing::startPrivateSessionBus();
+        ASSERT_TRUE(m_daemon) << "dbus-daemon did not start";
         static int argc = 1;
         static char name[] = "sni_bus_test";
         static char* argv[] = {name, nullptr};
