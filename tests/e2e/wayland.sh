@@ -8,9 +8,13 @@ source "$(dirname "$0")/wayland-lib.sh"
 start_wayland 1280x800 336699
 install_app
 
-# Sway tells of every window that opens; the main window shows once at start.
-in_session swaymsg -r -t subscribe -m '["window"]' >"$E2E_TMP/windows.log" 2>&1 &
+# Sway tells of every window that opens; the main window shows once at start,
+# so the watch must be in place before the program starts. Sway answers a
+# subscription to ticks at once with a first tick, which says it is.
+in_session swaymsg -r -t subscribe -m '["window", "tick"]' >"$E2E_TMP/windows.log" 2>&1 &
 E2E_PIDS+=($!)
+watching() { grep -q '"first": *true' "$E2E_TMP/windows.log"; }
+wait_for 10 watching || fail "sway did not take the subscription to window events"
 
 # Whether sway told of a window of that title from Xwayland.
 xwayland_window_opened() {
