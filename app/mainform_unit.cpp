@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/processmemory.h"
 #include "platform/screencapture.h"
+#include "platform/windowimage.h"
 #include "screentools/agg2d.h"
 #include "screentools/areaexport.h"
 #include "screentools/htmlcolor.h"
@@ -248,11 +249,9 @@ bool TForm1::event(QEvent* event)
 // frame. An image of another size is replaced at the first paint anyway.
 void TForm1::prepareWindowImage()
 {
-    QBackingStore* store = backingStore();
-    QPaintDevice* device = store != nullptr ? store->paintDevice() : nullptr;
-    if (device == nullptr || device->devType() != QInternal::Image || store->size() != size())
+    QImage* image = windowImageOf(*this);
+    if (image == nullptr || backingStore()->size() != size())
         return;
-    const auto* image = static_cast<const QImage*>(device);
     preparePages(const_cast<uchar*>(image->constBits()), static_cast<std::size_t>(image->sizeInBytes()));
 }
 
@@ -269,14 +268,13 @@ void TForm1::releaseScreenSizedBuffers()
     // The backing store object itself stays: making a new one at the next
     // showing (a shared memory segment the X server attaches) costs that
     // showing more than taking its pages back does.
-    if (QBackingStore* store = backingStore()) {
-        QPaintDevice* device = store->paintDevice();
-        if (device != nullptr && device->devType() == QInternal::Image) {
-            const auto* image = static_cast<const QImage*>(device);
+    // A window that hid before its first paint has nothing to give back.
+    QBackingStore* store = backingStore();
+    if (store != nullptr && !store->size().isEmpty()) {
+        if (QImage* image = windowImageOf(*this))
             releasePages(const_cast<uchar*>(image->constBits()), static_cast<std::size_t>(image->sizeInBytes()));
-        } else {
+        else
             store->resize(QSize(1, 1));
-        }
     }
     returnFreedMemory();
 }

@@ -45,21 +45,6 @@ collect() {
 
 now_ms() { echo $(( ${EPOCHREALTIME/./} / 1000 )); }
 
-# "X Y W H" of the window of the given class embedded under trayer; fails
-# while it is not docked. The same walk as tray_icon_geometry, for any class.
-docked_geometry() {
-    xwininfo -root -tree 2>/dev/null | awk -v class="\"$1\"" '
-        function indent(line) { match(line, /^ */); return RLENGTH }
-        /"panel": \("panel" "trayer"\)/ { depth = indent($0); inpanel = 1; next }
-        inpanel && indent($0) <= depth { inpanel = 0 }
-        inpanel && !found && index($0, class) {
-            match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)
-            split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
-            print f[5], f[6], f[1], f[2]; found = 1
-        }
-        END { exit !found }'
-}
-
 # Starts a program and waits, polling without pause, until its icon is
 # embedded under trayer; leaves the milliseconds from start to docked in
 # DOCK_MS and the pid in STARTED_PID.

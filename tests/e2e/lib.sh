@@ -73,7 +73,8 @@ start_tray() {
         >"$E2E_TMP/trayer.log" 2>&1 &
     TRAY_PID=$!
     E2E_PIDS+=($TRAY_PID)
-    wait_for 10 bash -c 'xprop -root | grep -q . && xwininfo -root -tree | grep -q -i trayer' || fail "trayer did not start"
+    tray_host_up() { xprop -root | grep -q . && tray_panel_shown; }
+    wait_for 10 tray_host_up || fail "trayer did not start"
 }
 
 # Real users are not root. With VORNIK_E2E_USER set, a test run by root
@@ -125,20 +126,42 @@ app_running() { kill -0 "$APP_PID" 2>/dev/null; }
 # Window ids of the program's visible top-level windows with the given name.
 visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 
-# The program's icon as docked in the tray: prints "X Y W H" of the embedded
-# window in root coordinates; fails while it is not docked.
-tray_icon_geometry() {
-    xwininfo -root -tree 2>/dev/null | awk '
+# The whole window tree as xwininfo prints it. The walk takes requests for
+# every window, and a window that goes away meanwhile (a menu closing, a
+# program ending) ends it with an error, so it is walked again.
+window_tree() {
+    local attempt tree
+    for attempt in 1 2 3 4 5 6 7 8; do
+        tree=$(xwininfo -root -tree 2>/dev/null) && { printf '%s\n' "$tree"; return 0; }
+    done
+    return 1
+}
+
+# Whether trayer's panel is on the desktop, and whether it is gone; a tree
+# that cannot be read tells neither.
+TRAY_PANEL='"panel": ("panel" "trayer")'
+tray_panel_shown() { local tree; tree=$(window_tree) && [[ $tree == *"$TRAY_PANEL"* ]]; }
+tray_panel_gone() { local tree; tree=$(window_tree) && [[ $tree != *"$TRAY_PANEL"* ]]; }
+
+# The window of the given class docked in trayer: prints "X Y W H" in root
+# coordinates; fails while it is not docked.
+docked_geometry() {
+    local tree
+    tree=$(window_tree) || return 1
+    awk -v class="\"$1\"" '
         function indent(line) { match(line, /^ */); return RLENGTH }
         /"panel": \("panel" "trayer"\)/ { depth = indent($0); inpanel = 1; next }
         inpanel && indent($0) <= depth { inpanel = 0 }
-        inpanel && !found && /vornik-tools/ {
+        inpanel && !found && index($0, class) {
             match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/)
             split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
             print f[5], f[6], f[1], f[2]; found = 1
         }
-        END { exit !found }'
+        END { exit !found }' <<<"$tree"
 }
+
+# The program's icon as docked in the tray.
+tray_icon_geometry() { docked_geometry vornik-tools; }
 
 # Moves the pointer to the middle of the tray icon; fails while not docked.
 point_at_tray_icon() {

@@ -13,7 +13,7 @@ wait_for 10 tray_icon_geometry || fail "the icon never docked into the tray"
 wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Form1$'" || fail "the main window stayed visible"
 has_tooltip() {
     local tree
-    tree=$(xwininfo -root -tree)
+    tree=$(window_tree) || return 1
     [[ $tree == *'"Press right click to open menu": ("vornik-tools"'* ]]
 }
 wait_for 5 has_tooltip || fail "the icon has no tooltip text"
@@ -48,7 +48,7 @@ note "ok: E toggles collection and its check mark"
 
 # The tray host restarts: the icon registers again.
 kill "$TRAY_PID"
-wait_for 5 bash -c '! xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"' || fail "trayer did not stop"
+wait_for 5 tray_panel_gone || fail "trayer did not stop"
 start_tray
 wait_for 10 tray_icon_geometry || fail "the icon did not come back after the tray host restarted"
 note "ok: the icon comes back when the tray host restarts"

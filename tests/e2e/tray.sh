@@ -142,7 +142,7 @@ xdotool mousemove 640 400
 
 # The desktop panel restarts: the icon goes with the old host and comes back.
 kill "$TRAY_PID"
-wait_for 5 bash -c "! xwininfo -root -tree | grep -q '\"trayer\"'" || fail "trayer did not end"
+wait_for 5 tray_panel_gone || fail "trayer did not end"
 sleep 0.5
 ! docked_icon >/dev/null || fail "the icon is still docked after trayer ended"
 [[ -z $(top_level_windows) ]] || fail "a window of the host was left on the desktop: $(top_level_windows)"

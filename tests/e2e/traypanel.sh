@@ -68,8 +68,7 @@ for edge in top bottom; do
     note "ok: $edge: the menu opens on the screen at the pointer and takes keys"
 
     kill "$TRAY_PID"
-    wait_for 5 bash -c '! xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
-        fail "$edge: trayer did not stop"
+    wait_for 5 tray_panel_gone || fail "$edge: trayer did not stop"
 done
 app_running || fail "the program ended"
 echo "tray panel end to end ($MODE): all checks passed"
