@@ -257,3 +257,11 @@ tool_window_geometry() {
         /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
         /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { if (w == "") exit 1; print x, y, w, h }'
 }
+
+# Waits until the tool window covers the whole output. On a busy machine sway
+# may map it tiled first and make it full screen a moment later.
+wait_for_full_screen_tool_window() {
+    local what=$1
+    covers_output() { [[ $(tool_window_geometry) == "0 0 $WL_WIDTH $WL_HEIGHT" ]]; }
+    wait_for 10 covers_output || fail "$what: the tool window is at $(tool_window_geometry), not full screen"
+}

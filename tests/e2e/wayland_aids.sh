@@ -33,9 +33,8 @@ open_and_point_at() {
         fail "$what: the tool window did not open; the portal's log ends: $(tail -n 5 "$E2E_TMP/portal.log")"
     wait_for 10 focused_window_is Form1 || fail "$what: the tool window did not get the focus"
     local wx wy ww wh
+    wait_for_full_screen_tool_window "$what"
     read -r wx wy ww wh <<<"$(tool_window_geometry)" || fail "$what: the tool window has no geometry"
-    [[ "$wx $wy $ww $wh" == "0 0 $WL_WIDTH $WL_HEIGHT" ]] ||
-        fail "$what: the tool window is at $wx,$wy ${ww}x$wh, not full screen"
     in_session xdotool mousemove $((x + 1)) "$y"
     in_session xdotool mousemove "$x" "$y"
 }

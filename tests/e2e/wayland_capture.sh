@@ -74,9 +74,8 @@ expect_colour_at() {
     wait_for 10 focused_window_is Form1 || fail "$what: the tool window did not get the focus"
     # Every opening covers the output, the first and those after it.
     local wx wy ww wh
+    wait_for_full_screen_tool_window "$what"
     read -r wx wy ww wh <<<"$(tool_window_geometry)" || fail "$what: the tool window has no geometry"
-    [[ "$wx $wy $ww $wh" == "0 0 $WL_WIDTH $WL_HEIGHT" ]] ||
-        fail "$what: the tool window is at $wx,$wy ${ww}x$wh, not full screen"
     ((x < ww && y < wh)) || fail "$what: ($x, $y) is outside the tool window (${ww}x$wh)"
     # The readouts follow moves, not the place the pointer was left at.
     in_session xdotool mousemove $((wx + x + 1)) $((wy + y))
