@@ -223,17 +223,7 @@ bool TForm1::event(QEvent* event)
         FormActivate();
         break;
     case QEvent::Show:
-        m_paintedSinceShown = false;
-        break;
-    case QEvent::UpdateRequest:
-    case QEvent::Paint:
-        // WORKAROUND: a window manager may map a window without ever making it
-        // active. The first paint after showing is the surest sign that the
-        // window is on screen, so it counts as an activation too.
-        if (!m_paintedSinceShown && isVisible()) {
-            m_paintedSinceShown = true;
-            FormActivate();
-        }
+        m_exposedSinceShown = false;
         break;
     default:
         break;
@@ -281,6 +271,17 @@ void TForm1::releaseScreenSizedBuffers()
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    // WORKAROUND: a window manager may map a window without ever making it
+    // active. The window's first exposure after showing, the moment it is on
+    // the screen, counts as an activation too. Its first paint request does
+    // not: Qt makes that at once, before a busy window manager has granted
+    // the map, and a window hidden then is still mapped by the manager
+    // afterwards and stays on the screen.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && !m_exposedSinceShown && isVisible() &&
+        windowHandle()->isExposed()) {
+        m_exposedSinceShown = true;
+        FormActivate();
+    }
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(virtualKeyOf(key->key()), key->modifiers());

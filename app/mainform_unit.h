@@ -137,7 +137,7 @@ private:
     // The overlay state the tool window's pixels show where the picture box
     // draws them itself; none right after opening (the plain capture).
     std::optional<OverlayState> m_shownOverlay;
-    bool m_paintedSinceShown = false;
+    bool m_exposedSinceShown = false;
     std::unique_ptr<PointerAids> m_aids;
     // Set while a capture for the tool window is under way.
     bool m_capturing = false;

@@ -10,3 +10,8 @@ set_property(TEST e2e_screentools_scaled APPEND PROPERTY ENVIRONMENT QT_SCALE_FA
 vornik_add_e2e(e2e_nofocus startup.sh)
 vornik_add_e2e(e2e_nowm startup.sh nowm)
 vornik_add_e2e(e2e_capture capture.sh)
+vornik_add_e2e(e2e_slowwm startup.sh slowwm)
+
+add_executable(slow_wm slow_wm.cpp)
+target_link_libraries(slow_wm PRIVATE X11::X11 vornik_warnings)
+set_target_properties(slow_wm PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/e2e)
