@@ -3,9 +3,10 @@
 // scale 1 and 2, where asking Qt too early crashes.
 #include "platform/windowimage.h"
 
+#include "../support/qtenvironment.h"
+
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -13,6 +14,8 @@
 
 namespace vornik {
 namespace {
+
+VORNIK_QT_TEST_ENVIRONMENT();
 
 constexpr QRgb kFill = 0xFF2060A0;
 
@@ -52,13 +55,3 @@ TEST(WindowImage, NoneBeforeTheFirstPaintThenTheFramePaintedIntoIt)
 
 } // namespace
 } // namespace vornik
-
-int main(int argc, char** argv)
-{
-    // Test discovery runs the binary without the test environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
