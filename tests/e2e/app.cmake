@@ -11,6 +11,7 @@ vornik_add_e2e(e2e_nofocus startup.sh)
 vornik_add_e2e(e2e_nowm startup.sh nowm)
 vornik_add_e2e(e2e_capture capture.sh)
 vornik_add_e2e(e2e_slowwm startup.sh slowwm)
+vornik_add_e2e(e2e_coveredwm startup.sh coveredwm)
 
 add_executable(slow_wm slow_wm.cpp)
 target_link_libraries(slow_wm PRIVATE X11::X11 vornik_warnings)

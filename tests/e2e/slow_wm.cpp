@@ -2,7 +2,14 @@
 // is on a busy machine: it grants every request to map a top-level window,
 // but only after a delay (the first argument, in milliseconds), and prints
 // "mapped <window id>" when it does. Requests to move or resize are granted
-// at once. Prints "ready" once it manages the screen; runs until killed.
+// at once. It says it can activate windows (so that programs ask it to rather
+// than take the focus themselves) and never does. Prints "ready" once it
+// manages the screen; runs until killed.
+//   slow_wm DELAY_MS [covered]
+// With "covered" it keeps a window of its own over the whole screen and maps
+// every other window under it, as a manager that keeps new windows from
+// stealing the focus may stack them: mapped, yet nowhere exposed.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <sys/select.h>
@@ -11,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <string_view>
 
 namespace {
 
@@ -32,11 +40,35 @@ int ignoreErrors(Display*, XErrorEvent*)
 int main(int argc, char** argv)
 {
     const std::chrono::milliseconds delay(argc > 1 ? std::atoi(argv[1]) : 500);
+    const bool covered = argc > 2 && std::string_view(argv[2]) == "covered";
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return 2;
-    XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
+    const Window root = DefaultRootWindow(display);
+    XSelectInput(display, root, SubstructureRedirectMask);
     XSync(display, False); // fails here, by Xlib's own handler, while another manager runs
+    // The window that tells programs a manager is running, and what it offers.
+    const Window check = XCreateSimpleWindow(display, root, -1, -1, 1, 1, 0, 0, 0);
+    const Atom checkAtom = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    XChangeProperty(display, root, checkAtom, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&check), 1);
+    XChangeProperty(display, check, checkAtom, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&check), 1);
+    const char name[] = "slow_wm";
+    XChangeProperty(display, check, XInternAtom(display, "_NET_WM_NAME", False),
+                    XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(name), sizeof name - 1);
+    const Atom supported[] = {XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
+                              XInternAtom(display, "_NET_WM_STATE", False),
+                              XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)};
+    XChangeProperty(display, root, XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(supported), 3);
+    if (covered) {
+        const Screen* screen = DefaultScreenOfDisplay(display);
+        const Window cover = XCreateSimpleWindow(display, root, 0, 0, static_cast<unsigned>(screen->width),
+                                                 static_cast<unsigned>(screen->height), 0, 0, 0x404040);
+        XMapRaised(display, cover);
+    }
     XSetErrorHandler(ignoreErrors);
     std::printf("ready\n");
     std::fflush(stdout);
@@ -58,11 +90,16 @@ int main(int argc, char** argv)
                 changes.border_width = request.border_width;
                 changes.sibling = request.above;
                 changes.stack_mode = request.detail;
-                XConfigureWindow(display, request.window, static_cast<unsigned>(request.value_mask), &changes);
+                unsigned long mask = request.value_mask;
+                if (covered)
+                    mask &= ~static_cast<unsigned long>(CWSibling | CWStackMode);
+                XConfigureWindow(display, request.window, static_cast<unsigned>(mask), &changes);
             }
         }
         const auto now = Clock::now();
         while (!maps.empty() && maps.front().due <= now) {
+            if (covered)
+                XLowerWindow(display, maps.front().window);
             XMapWindow(display, maps.front().window);
             std::printf("mapped %lu\n", maps.front().window);
             std::fflush(stdout);

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Under a window manager that never activates new windows the main window
-# must still hide itself after start-up; without any window manager too; and
+# must still hide itself after start-up; without any window manager too;
 # under one that grants the window's map only a while after it was asked
 # for, as a busy compositor does, the window must not hide before it is
-# mapped (and then stay on the screen for good).
-#   startup.sh [nofocus|nowm|slowwm]
+# mapped (and then stay on the screen for good); and under one that maps it
+# beneath another window, where it is never exposed.
+#   startup.sh [nofocus|nowm|slowwm|coveredwm]
 source "$(dirname "$0")/lib.sh"
 
 mode=${1:-nofocus}
-if [[ $mode == slowwm ]]; then
+if [[ $mode == slowwm || $mode == coveredwm ]]; then
     start_desktop 1024x768 nowm
-    "$VORNIK_TEST_BIN_DIR/e2e/slow_wm" 700 >"$E2E_TMP/wm.log" 2>&1 &
+    if [[ $mode == slowwm ]]; then wm=(700); else wm=(0 covered); fi
+    "$VORNIK_TEST_BIN_DIR/e2e/slow_wm" "${wm[@]}" >"$E2E_TMP/wm.log" 2>&1 &
     E2E_PIDS+=($!)
     wait_for 5 grep -q '^ready' "$E2E_TMP/wm.log" || fail "the slow window manager did not start: $(cat "$E2E_TMP/wm.log")"
 else
@@ -21,7 +23,7 @@ start_app
 form=
 form_created() { form=$(xdotool search --name '^Form1$' 2>/dev/null | head -n 1) && [[ -n $form ]]; }
 wait_for 10 form_created || fail "the main window was never created"
-if [[ $mode == slowwm ]]; then
+if [[ $mode == slowwm || $mode == coveredwm ]]; then
     wait_for 10 grep -q "^mapped $form\$" "$E2E_TMP/wm.log" || fail "the window manager never mapped the main window"
 fi
 wait_for 5 not main_window_visible || fail "the main window did not hide ($mode)"
