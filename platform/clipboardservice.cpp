@@ -38,9 +38,12 @@ Clipboard::~Clipboard() = default;
 
 ClipboardText Clipboard::read()
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (m_watcher && !clipboard->ownsClipboard())
+    // The watcher tells the program's own copy from the selection itself. The
+    // X11 clipboard is no guide there: a new copy on the Wayland side reaches
+    // the watcher before Xwayland has taken the X11 clipboard from us.
+    if (m_watcher)
         return m_watcher->read(m_timeout);
+    QClipboard* clipboard = QGuiApplication::clipboard();
     // While this program owns the clipboard it would have to answer its own
     // request from inside the wait, so the content is read from Qt directly.
     if (!m_reader || !m_reader->available() || clipboard->ownsClipboard()) {
@@ -59,7 +62,15 @@ ClipboardText Clipboard::read()
 void Clipboard::writeText(const std::string& text)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), QClipboard::Clipboard);
+    const QString unicode = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    if (m_watcher) {
+        auto* data = new QMimeData;
+        data->setText(unicode);
+        data->setData(QString::fromLatin1(kOwnCopyFormat), QByteArrayLiteral("1"));
+        clipboard->setMimeData(data, QClipboard::Clipboard);
+    } else {
+        clipboard->setText(unicode, QClipboard::Clipboard);
+    }
     if (QGuiApplication::platformName() == QLatin1String("xcb") && !clipboard->ownsClipboard())
         throw Error(kCannotOpenClipboard);
     // Xwayland passes an X11 copy on to native programs only while one of

@@ -15,6 +15,13 @@ namespace vornik {
 // The format a password manager adds to a copy it marks as secret.
 inline constexpr const char* kSecretHintFormat = "x-kde-passwordManagerHint";
 
+// The format the program adds to its own copies on the X11 clipboard where a
+// watcher runs. Xwayland passes an X11 copy on to Wayland programs with its
+// formats, so a selection that carries this one is the program's own copy
+// coming back: never a change by someone else, and never to be asked of its
+// owner, which is the program itself, waiting for the answer.
+inline constexpr const char* kOwnCopyFormat = "application/x-vornik-tools-copy";
+
 // Text in the locale's encoding, the form the collector reads.
 inline std::string toLocalBytes(const QString& text)
 {

@@ -110,6 +110,12 @@ Transfer readAll(int fd, std::chrono::steady_clock::time_point deadline, std::st
 constexpr std::array<std::string_view, 5> kOwnTypes = {
     "text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT", "STRING"};
 
+// The selection is the program's own X11 copy, passed on by Xwayland.
+bool offersOwnCopy(const std::vector<std::string>& types)
+{
+    return std::ranges::find(types, std::string_view(kOwnCopyFormat)) != types.end();
+}
+
 // Writes the whole text into a reader's pipe; a reader that goes away early
 // only ends the transfer.
 void writeAll(int fd, std::string_view text)
@@ -243,11 +249,14 @@ private:
             }
         }
         // The program's own copy is a change like any other, announced once
-        // when the compositor confirms it. What the compositor announced
-        // between the copy and that confirmation is Xwayland passing on the
-        // same copy from the X11 clipboard, which the program wrote too: not a
-        // change of its own. (A copy by someone else in that moment replaces
-        // ours, which cancels our offer, and is counted below.)
+        // when the compositor confirms it. Xwayland passes on the same copy
+        // from the X11 clipboard, which the program wrote too, before or after
+        // that confirmation: not a change of its own. What the compositor
+        // announced between the copy and the confirmation is that as well.
+        // (A copy by someone else in that moment replaces ours, which cancels
+        // our offer, and is counted below.)
+        if (offersOwnCopy(self->m_selectionTypes))
+            return;
         if (self->m_ownSelectionPending && self->m_source) {
             if (!std::ranges::equal(self->m_selectionTypes, kOwnTypes))
                 return;
@@ -401,6 +410,7 @@ void DataControlClipboard::dispatch()
 
 void DataControlClipboard::offerText(const std::string& text)
 {
+    m_lastCopy = text;
     const QByteArray utf8 = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
     m_connection->offerText(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     wl_display_flush(m_connection->display());
@@ -417,6 +427,12 @@ ClipboardText DataControlClipboard::read(std::chrono::milliseconds timeout)
     std::vector<std::string> types;
     if (!m_connection->selectionTypes(types))
         return result;
+    // Asking Xwayland for it would have it ask this thread, which would be
+    // waiting here; it is the text last copied.
+    if (offersOwnCopy(types)) {
+        result.text = m_lastCopy;
+        return result;
+    }
     result.secret = offerMarksSecret(types);
     if (result.secret)
         return result;

@@ -29,6 +29,8 @@ private:
     void dispatch();
 
     std::unique_ptr<Connection> m_connection;
+    // The text of the program's last copy, in the locale's encoding.
+    std::string m_lastCopy;
 };
 
 } // namespace vornik

@@ -144,7 +144,7 @@ confirm_box() { in_session xdotool search --onlyvisible --name '^Confirm$' >/dev
 wait_for 10 confirm_box || fail "X did not open the confirmation"
 # The box takes keys once sway has given it the focus.
 answer_yes() {
-    sway_cmd '[title="^Confirm$"] focus' && focused_window_is Confirm && in_session wtype -M alt y -m alt
+    sway_cmd '[title="^Confirm$"] focus' && focused_window_is Confirm && in_session xdotool key alt+y
     wait_for 3 not app_running
 }
 wait_for 20 answer_yes || fail "Alt+Y in the confirmation did not end the program"
