@@ -182,20 +182,30 @@ start_foot() {
     wait_for 20 focused_window_is "$title" || fail "foot did not open focused"
 }
 
-# Whether sway's focused window has that title.
-focused_window_is() {
+# sway_window_field WHICH FIELD: a field of a node of sway's tree, the
+# focused one (WHICH is --focused) or the first window of the title WHICH;
+# prints nothing when there is none.
+sway_window_field() {
     in_session swaymsg -t get_tree | python3 -c '
 import json, sys
-def focused(node):
-    if node.get("focused"):
+which, field = sys.argv[1], sys.argv[2]
+def wanted(node):
+    if which == "--focused":
+        return node.get("focused")
+    return node.get("name") == which and node.get("shell")
+def find(node):
+    if wanted(node):
         return node
     for child in node.get("nodes", []) + node.get("floating_nodes", []):
-        found = focused(child)
+        found = find(child)
         if found:
             return found
-node = focused(json.load(sys.stdin))
-sys.exit(0 if node and node.get("name") == sys.argv[1] else 1)' "$1"
+node = find(json.load(sys.stdin))
+print(node.get(field, "") if node else "")' "$1" "$2"
 }
+
+# Whether sway's focused window has that title.
+focused_window_is() { [[ $(sway_window_field --focused name) == "$1" ]]; }
 
 # Puts text on the Wayland clipboard from a native client. wl-copy stays
 # behind to serve its offer; it is started in a session of its own so that

@@ -8,21 +8,9 @@ source "$(dirname "$0")/wayland-lib.sh"
 start_wayland 1280x800 336699
 install_app
 
-# The shell through which sway shows the window of that title: "xwayland"
-# or "xdg_shell"; nothing while it has none of that title.
-shell_of() {
-    in_session swaymsg -t get_tree | python3 -c '
-import json, sys
-def find(node):
-    if node.get("name") == sys.argv[1] and node.get("shell"):
-        return node
-    for child in node.get("nodes", []) + node.get("floating_nodes", []):
-        found = find(child)
-        if found:
-            return found
-node = find(json.load(sys.stdin))
-print(node["shell"] if node else "")' "$1"
-}
+# Whether sway shows the window of that title through Xwayland (its shell
+# is "xwayland", not "xdg_shell").
+shell_of() { sway_window_field "$1" shell; }
 shown_through_xwayland() { [[ $(shell_of "$1") == xwayland ]]; }
 
 note "start with QT_QPA_PLATFORM=wayland exported"
