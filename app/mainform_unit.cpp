@@ -276,10 +276,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     // the screen, counts as an activation too. Its first paint request does
     // not: Qt makes that at once, before a busy window manager has granted
     // the map, and a window hidden then is still mapped by the manager
-    // afterwards and stays on the screen.
+    // afterwards and stays on the screen. Mapped, a full-screen window asks
+    // the manager for full screen once more, in case it missed the request
+    // the window carried when it was mapped.
     if (watched == windowHandle() && event->type() == QEvent::Expose && !m_exposedSinceShown && isVisible() &&
         windowHandle()->isExposed()) {
         m_exposedSinceShown = true;
+        if (isFullScreen())
+            requestFullScreen(*windowHandle());
         FormActivate();
     }
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {

@@ -10,11 +10,13 @@
 #include <QScreen>
 #include <QString>
 #include <QStyleFactory>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -158,6 +160,48 @@ bool movePointerToDevicePixels(int x, int y)
     // position read back shows whether the warp was allowed.
     const auto now = pointerInDevicePixels();
     return now && now->first == x && now->second == y;
+}
+
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
+{
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
+} // namespace
+
+void requestFullScreen(QWindow& window)
+{
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection() || !window.handle())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+    const xcb_atom_t fullScreen = internAtom(connection, "_NET_WM_STATE_FULLSCREEN");
+    if (!screen || state == XCB_ATOM_NONE || fullScreen == XCB_ATOM_NONE)
+        return;
+    // The request of the window-manager conventions: add the state, asked by
+    // an application.
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window.winId());
+    message.type = state;
+    message.data.data32[0] = 1;
+    message.data.data32[1] = fullScreen;
+    message.data.data32[3] = 1;
+    xcb_send_event(connection, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
 }
 
 void coverPrimaryScreen(QWidget* window)

@@ -5,6 +5,7 @@
 #include <utility>
 
 class QWidget;
+class QWindow;
 
 namespace vornik {
 
@@ -42,5 +43,11 @@ bool movePointerToDevicePixels(int x, int y);
 
 // Puts a window on the primary screen covering all of it, without frame.
 void coverPrimaryScreen(QWidget* window);
+
+// Asks the window manager once more to show a mapped window full screen. A
+// manager may miss the request a window carries when it is mapped (sway
+// does, now and then, for a window hidden and shown again soon after); where
+// it did not, the request changes nothing.
+void requestFullScreen(QWindow& window);
 
 } // namespace vornik

@@ -3,8 +3,9 @@
 // but only after a delay (the first argument, in milliseconds), and prints
 // "mapped <window id>" when it does. Requests to move or resize are granted
 // at once. It says it can activate windows (so that programs ask it to rather
-// than take the focus themselves) and never does. Prints "ready" once it
-// manages the screen; runs until killed.
+// than take the focus themselves) and never does, and prints "fullscreen
+// <window id>" for each request to make a window full screen, granting none.
+// Prints "ready" once it manages the screen; runs until killed.
 //   slow_wm DELAY_MS [covered]
 // With "covered" it keeps a window of its own over the whole screen and maps
 // every other window under it, as a manager that keeps new windows from
@@ -58,9 +59,9 @@ int main(int argc, char** argv)
     XChangeProperty(display, check, XInternAtom(display, "_NET_WM_NAME", False),
                     XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(name), sizeof name - 1);
-    const Atom supported[] = {XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
-                              XInternAtom(display, "_NET_WM_STATE", False),
-                              XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)};
+    const Atom netWmState = XInternAtom(display, "_NET_WM_STATE", False);
+    const Atom netWmStateFullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    const Atom supported[] = {XInternAtom(display, "_NET_ACTIVE_WINDOW", False), netWmState, netWmStateFullScreen};
     XChangeProperty(display, root, XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(supported), 3);
     if (covered) {
@@ -80,6 +81,11 @@ int main(int argc, char** argv)
             XNextEvent(display, &event);
             if (event.type == MapRequest) {
                 maps.push_back({event.xmaprequest.window, Clock::now() + delay});
+            } else if (event.type == ClientMessage && event.xclient.message_type == netWmState &&
+                       event.xclient.format == 32 && event.xclient.data.l[0] == 1 &&
+                       static_cast<Atom>(event.xclient.data.l[1]) == netWmStateFullScreen) {
+                std::printf("fullscreen %lu\n", event.xclient.window);
+                std::fflush(stdout);
             } else if (event.type == ConfigureRequest) {
                 const XConfigureRequestEvent& request = event.xconfigurerequest;
                 XWindowChanges changes{};

@@ -25,6 +25,11 @@ form_created() { form=$(xdotool search --name '^Form1$' 2>/dev/null | head -n 1)
 wait_for 10 form_created || fail "the main window was never created"
 if [[ $mode == slowwm || $mode == coveredwm ]]; then
     wait_for 10 grep -q "^mapped $form\$" "$E2E_TMP/wm.log" || fail "the window manager never mapped the main window"
+    # A manager may miss the full-screen state a window carries when mapped
+    # (Qt also asks for it before the map is granted); once mapped, the
+    # window asks again.
+    asked_after_map() { sed -n "/^mapped $form\$/,\$p" "$E2E_TMP/wm.log" | grep -q "^fullscreen $form\$"; }
+    wait_for 5 asked_after_map || fail "the main window did not ask the manager for full screen once mapped"
 fi
 wait_for 5 not main_window_visible || fail "the main window did not hide ($mode)"
 printf 'no@manager' | xclip -selection clipboard
