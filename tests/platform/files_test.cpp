@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "tests/support/killedwrite.h"
 #include "tests/support/testfolder.h"
 #include "tests/support/unprivileged.h"
 #include "platform/error.h"
@@ -295,17 +296,8 @@ TEST(WriteWholeFile, AKilledWriteLeavesNothingBehind)
             writeBytes(folder.path(name), "the user's own");
         const std::vector<std::string> before = namesIn(folder.root());
 
-        std::fflush(nullptr);
-        const pid_t child = ::fork();
+        const auto [child, status] = testing::runKilledBeforeCommit(unnamed, [&] { writeWholeFile(path, "new\r\n"); });
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            setUnnamedTemporaryFilesForTesting(unnamed);
-            setBeforeCommitHookForTesting([] { ::raise(SIGKILL); });
-            writeWholeFile(path, "new\r\n");
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "unnamed " << unnamed;
         EXPECT_EQ(readBytes(path), "old\r\n") << "unnamed " << unnamed;
 

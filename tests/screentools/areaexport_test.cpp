@@ -3,6 +3,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "tests/screentools/jpegdecode.h"
+#include "tests/support/killedwrite.h"
 #include "tests/support/unprivileged.h"
 
 #include <gtest/gtest.h>
@@ -210,17 +211,9 @@ TEST_F(SaveJpegFile, AKilledExportLeavesNoHiddenCopyBehind)
 {
     writeText("old.jpg", "previous content");
     for (const bool unnamed : {true, false}) {
-        std::fflush(nullptr);
-        const pid_t child = ::fork();
+        const auto [child, status] =
+            testing::runKilledBeforeCommit(unnamed, [&] { saveJpegFile(path("old.jpg"), redBlue24()); });
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            setUnnamedTemporaryFilesForTesting(unnamed);
-            setBeforeCommitHookForTesting([] { ::raise(SIGKILL); });
-            saveJpegFile(path("old.jpg"), redBlue24());
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
         EXPECT_EQ(readFileBytes(path("old.jpg")).size(), 16u) << "unnamed " << unnamed;
         EXPECT_EQ(entries().size(), unnamed ? 1u : 2u) << "unnamed " << unnamed;
