@@ -150,8 +150,8 @@ public:
     // Makes the UTF-8 text the selection, offered by this connection until
     // another selection replaces it.
     virtual void offerText(std::string utf8) = 0;
-    // While this connection's own offer is the selection: its text.
-    virtual const std::string* ownText() const = 0;
+    // This connection's own offer is the selection.
+    virtual bool ownSelectionIsCurrent() const = 0;
 };
 
 namespace {
@@ -211,7 +211,7 @@ public:
         m_ownSelectionPending = true;
     }
 
-    const std::string* ownText() const override { return m_source && !m_ownSelectionPending ? &m_sourceText : nullptr; }
+    bool ownSelectionIsCurrent() const override { return m_source && !m_ownSelectionPending; }
 
 private:
     using Offer = typename Protocol::Offer;
@@ -419,20 +419,17 @@ void DataControlClipboard::offerText(const std::string& text)
 ClipboardText DataControlClipboard::read(std::chrono::milliseconds timeout)
 {
     ClipboardText result;
-    // Our own copy is answered by this thread, which would be waiting here.
-    if (const std::string* own = m_connection->ownText()) {
-        result.text = toLocalBytes(QString::fromUtf8(own->data(), static_cast<qsizetype>(own->size())));
-        return result;
-    }
     std::vector<std::string> types;
-    if (!m_connection->selectionTypes(types))
-        return result;
-    // Asking Xwayland for it would have it ask this thread, which would be
-    // waiting here; it is the text last copied.
-    if (offersOwnCopy(types)) {
+    const bool selected = m_connection->selectionTypes(types);
+    // The program's own copy, offered here or passed on by Xwayland from the
+    // X11 clipboard, is answered by this thread, which would be waiting here:
+    // it is the text last copied.
+    if (m_connection->ownSelectionIsCurrent() || (selected && offersOwnCopy(types))) {
         result.text = m_lastCopy;
         return result;
     }
+    if (!selected)
+        return result;
     result.secret = offerMarksSecret(types);
     if (result.secret)
         return result;
