@@ -182,6 +182,19 @@ start_foot() {
     wait_for 20 focused_window_is "$title" || fail "foot did not open focused"
 }
 
+# The session of the screen-tools suites: a 1280x800 output, the portal,
+# waybar, the program installed, and a native window titled "native" with
+# the background colour $1 and the focus. The portal comes first: waybar, a
+# GTK program, has the bus start a portal on demand, and a portal started
+# before pipewire runs offers no screenshots.
+start_screen_tools_session() {
+    start_wayland 1280x800 336699
+    start_portal
+    start_waybar
+    install_app
+    start_foot "$1" native
+}
+
 # sway_window_field WHICH FIELD: a field of a node of sway's tree, the
 # focused one (WHICH is --focused) or the first window of the title WHICH;
 # prints nothing when there is none.

@@ -7,13 +7,7 @@ source "$(dirname "$0")/wayland-lib.sh"
 wayland_require xdotool xwininfo dbus-send
 
 FOOT_COLOUR=c08040
-start_wayland 1280x800 336699
-# The portal before waybar, as in the capture end to end: a portal the bus
-# starts on demand for waybar, before pipewire runs, offers no screenshots.
-start_portal
-start_waybar
-install_app
-start_foot "$FOOT_COLOUR" native
+start_screen_tools_session "$FOOT_COLOUR"
 start_app_in_session QT_QPA_PLATFORM=xcb
 
 wait_for_registered_item

@@ -7,13 +7,7 @@ source "$(dirname "$0")/wayland-lib.sh"
 wayland_require xclip xdotool dbus-send
 
 FOOT_COLOUR=c08040
-start_wayland 1280x800 336699
-# The portal first: waybar, a GTK program, has the bus start the portal on
-# demand, and a portal started before pipewire runs offers no screenshots.
-start_portal
-start_waybar
-install_app
-start_foot "$FOOT_COLOUR" native
+start_screen_tools_session "$FOOT_COLOUR"
 
 # What the test account has in /tmp, where the wlroots portal writes its
 # picture (/tmp/out.png), and the pictures in its home, where other portals
