@@ -25,7 +25,11 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QWindow>
+
+#include <cmath>
+#include <cstdlib>
 
 namespace vornik {
 
@@ -107,6 +111,27 @@ std::uint32_t capturedPixel(const Bitmap& capture, int x, int y)
         return 0xFFFFFFFF;
     const std::uint32_t argb = capture.pixel32(x, y);
     return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
+}
+
+// How many device pixels of the window the capture is spread over: none
+// (its natural size) where it holds the primary screen's own pixels, as on
+// X11; the screen's size where the window system gives the program's windows
+// another number of pixels than the capture has, as on a scaled Wayland
+// output, so that the window shows the whole screen lined up with it.
+QSize shownSizeOf(const Bitmap& capture)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr || capture.empty())
+        return {};
+    const double dpr = screen->devicePixelRatio();
+    const int width = qRound(screen->geometry().width() * dpr);
+    const int height = qRound(screen->geometry().height() * dpr);
+    // Qt keeps the screen's size in logical pixels: on a fractional scale the
+    // device size comes back from it only to within the rounding.
+    const int slack = static_cast<int>(std::ceil(dpr));
+    if (std::abs(width - capture.width()) <= slack && std::abs(height - capture.height()) <= slack)
+        return {};
+    return {width, height};
 }
 
 } // namespace
@@ -382,6 +407,7 @@ void TForm1::Colorpickersizecuttools1Click(QObject*)
                                                          m_shownOverlay ? &*m_shownOverlay : nullptr, rects);
                                });
     }
+    Image1->setShownSize(shownSizeOf(*screenshot));
     // The picture now holds the plain capture: the first move draws only its shapes.
     m_overlay.reset(true);
     m_aids->opened();
@@ -449,12 +475,14 @@ void TForm1::Image1MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int)
 void TForm1::Image1MouseMove(Qt::KeyboardModifiers, int X, int Y)
 {
     mousexy->setText(fromLocalBytes(positionText(X, Y)));
-    rectangle->setText(fromLocalBytes(selectionSizeText(selx1, sely1, selx2, sely2)));
-    pixelcolor->setText(fromLocalBytes(htmlcolor(capturedPixel(*screenshot, X, Y))));
+    // The size is that of the selection as this move leaves it, the one the
+    // box shows and F5 saves, not one move behind it.
     if (selecting) {
         selx2 = X;
         sely2 = Y;
     }
+    rectangle->setText(fromLocalBytes(selectionSizeText(selx1, sely1, selx2, sely2)));
+    pixelcolor->setText(fromLocalBytes(htmlcolor(capturedPixel(*screenshot, X, Y))));
     mousex = X;
     mousey = Y;
     drawit();

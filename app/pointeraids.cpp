@@ -53,7 +53,8 @@ std::optional<PixelPoint> PointerAids::realPointer() const
     if (!native)
         return std::nullopt;
     const PixelPoint origin = pictureOrigin();
-    return PixelPoint{native->first - origin.x, native->second - origin.y};
+    const QPoint at = m_form.Image1->picturePixelAtDevice(QPoint(native->first - origin.x, native->second - origin.y));
+    return PixelPoint{at.x(), at.y()};
 }
 
 void PointerAids::step(int dx, int dy, Qt::KeyboardModifiers shift)
@@ -73,10 +74,15 @@ void PointerAids::step(int dx, int dy, Qt::KeyboardModifiers shift)
     // The move is made before the pointer is sent, so that it counts at once,
     // whatever keys follow before the window system reports the pointer there.
     m_form.Image1MouseMove(shift, to.x, to.y);
+    // Where the window has fewer pixels than the capture, the pointer can
+    // only go to the window pixel over the point, and its move is reported at
+    // the captured pixel that window pixel points at.
     const PixelPoint origin = pictureOrigin();
-    if (movePointerToDevicePixels(origin.x + to.x, origin.y + to.y)) {
-        m_echoes.sent(to, PointerEchoes::Clock::now());
-        m_pointer = to;
+    const QPoint device = m_form.Image1->devicePixelOf(QPoint(to.x, to.y));
+    if (movePointerToDevicePixels(origin.x + device.x(), origin.y + device.y())) {
+        const QPoint echo = m_form.Image1->picturePixelAtDevice(device);
+        m_echoes.sent({echo.x(), echo.y()}, PointerEchoes::Clock::now());
+        m_pointer = {echo.x(), echo.y()};
     }
     updateLoupe();
 }
@@ -98,7 +104,7 @@ void PointerAids::updateLoupe()
     if (!m_loupe->isVisible())
         return;
     const PixelPoint point = m_pointMoved ? PixelPoint{m_form.mousex, m_form.mousey} : m_pointer;
-    m_loupe->follow(*m_form.screenshot, point, m_pointer);
+    m_loupe->follow(*m_form.screenshot, point, m_pointer, m_form.Image1->fit());
 }
 
 } // namespace vornik

@@ -57,11 +57,13 @@ QRect LoupeView::deviceGeometry() const
                  static_cast<int>(std::lround(g.width() * dpr)), static_cast<int>(std::lround(g.height() * dpr)));
 }
 
-void LoupeView::follow(const Bitmap& capture, PixelPoint point, PixelPoint pointer)
+void LoupeView::follow(const Bitmap& capture, PixelPoint pixel, PixelPoint pointerPixel, const PictureFit& fit)
 {
+    const PixelPoint point{fit.shownX(pixel.x), fit.shownY(pixel.y)};
+    const PixelPoint pointer{fit.shownX(pointerPixel.x), fit.shownY(pointerPixel.y)};
     const LoupeShape s = shape();
-    fillLoupe(m_pixels, capture, point, s);
-    m_caption = QString::fromLatin1(htmlcolor(readoutColour(capture, point)) + "  " + positionText(point.x, point.y));
+    fillLoupe(m_pixels, capture, pixel, s);
+    m_caption = QString::fromLatin1(htmlcolor(readoutColour(capture, pixel)) + "  " + positionText(pixel.x, pixel.y));
 
     const double dpr = devicePixelRatioF();
     const int logicalWidth = static_cast<int>(std::ceil(s.side() / dpr));

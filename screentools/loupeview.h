@@ -2,6 +2,7 @@
 
 #include "platform/bitmap.h"
 #include "screentools/loupe.h"
+#include "screentools/picturefit.h"
 
 #include <QWidget>
 
@@ -18,11 +19,11 @@ class LoupeView : public QWidget {
     explicit LoupeView(QWidget* parent);
 
     // Redraws the loupe for the point and puts it beside it (see placeLoupe),
-    // with `pointer` the real pointer's last position, both in picture
-    // pixels, which are the parent's device pixels. The loupe is repainted
-    // before this returns, as the picture box is after a move. It stays where
-    // it was when it fits nowhere beside the point.
-    void follow(const Bitmap& capture, PixelPoint point, PixelPoint pointer);
+    // with `pointer` the real pointer's last position, both in captured
+    // pixels, which `fit` spreads over the parent's device pixels. The loupe
+    // is repainted before this returns, as the picture box is after a move.
+    // It stays where it was when it fits nowhere beside the point.
+    void follow(const Bitmap& capture, PixelPoint point, PixelPoint pointer, const PictureFit& fit = {});
 
     // The enlargement in use: eight, times the screen's scale rounded, so
     // that the loupe has the same size on every screen.

@@ -5,4 +5,6 @@ target_sources(vornik_screentools PRIVATE
   overlay.h
   picturebox.cpp
   picturebox.h
+  picturefit.cpp
+  picturefit.h
 )

@@ -1,6 +1,7 @@
 #include "screentools/picturebox.h"
 
 #include "platform/desktop.h"
+#include "screentools/overlay.h"
 
 #include <QApplication>
 #include <QImage>
@@ -78,8 +79,33 @@ void PictureBox::setPixelSource(int width, int height, PixelSource source)
     update();
 }
 
-QRect PictureBox::logicalRect(const PixelRect& r) const
+void PictureBox::setShownSize(int width, int height)
 {
+    const QSize shown = width > 0 && height > 0 ? QSize(width, height) : QSize();
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
+    update();
+}
+
+PictureFit PictureBox::fit() const
+{
+    const int width = m_source ? m_sourceWidth : m_picture.width();
+    const int height = m_source ? m_sourceHeight : m_picture.height();
+    if (m_shown.isEmpty())
+        return {width, height, width, height};
+    return {width, height, m_shown.width(), m_shown.height()};
+}
+
+QSize PictureBox::shownDeviceSize() const
+{
+    const PictureFit f = fit();
+    return QSize(f.shownWidth, f.shownHeight);
+}
+
+QRect PictureBox::logicalRect(const PixelRect& picturePixels) const
+{
+    const PixelRect r = fit().shownRect(picturePixels);
     const double dpr = devicePixelRatioF();
     const int x1 = static_cast<int>(std::floor(r.x1 / dpr));
     const int y1 = static_cast<int>(std::floor(r.y1 / dpr));
@@ -95,12 +121,24 @@ QPoint PictureBox::devicePixelAt(QPointF logicalPosition) const
                   static_cast<int>(std::floor(logicalPosition.y() * dpr)));
 }
 
-QPoint PictureBox::eventDevicePixel(const QMouseEvent* event) const
+QPoint PictureBox::picturePixelAtDevice(QPoint device) const
+{
+    const PictureFit f = fit();
+    return QPoint(f.capturedX(device.x()), f.capturedY(device.y()));
+}
+
+QPoint PictureBox::devicePixelOf(QPoint picturePixel) const
+{
+    const PictureFit f = fit();
+    return QPoint(f.shownX(picturePixel.x()), f.shownY(picturePixel.y()));
+}
+
+QPoint PictureBox::eventPicturePixel(const QMouseEvent* event) const
 {
     const QPoint fromEvent = devicePixelAt(event->position());
     const double dpr = devicePixelRatioF();
     if (dpr == 1.0)
-        return fromEvent;
+        return picturePixelAtDevice(fromEvent);
     // WORKAROUND: on a scaled screen Qt's X11 backend rounds pointer positions
     // to whole logical pixels before scaling them, so every other device pixel
     // cannot be reached through the event. The window system's own pointer
@@ -108,14 +146,14 @@ QPoint PictureBox::eventDevicePixel(const QMouseEvent* event) const
     // the rounding, and the event's position otherwise.
     const auto native = pointerInDevicePixels();
     if (!native)
-        return fromEvent;
+        return picturePixelAtDevice(fromEvent);
     const QPoint origin = mapToGlobal(QPoint(0, 0));
     const QPoint exact(native->first - static_cast<int>(std::lround(origin.x() * dpr)),
                        native->second - static_cast<int>(std::lround(origin.y() * dpr)));
     const int tolerance = static_cast<int>(std::ceil(dpr));
     if (std::abs(exact.x() - fromEvent.x()) <= tolerance && std::abs(exact.y() - fromEvent.y()) <= tolerance)
-        return exact;
-    return fromEvent;
+        return picturePixelAtDevice(exact);
+    return picturePixelAtDevice(fromEvent);
 }
 
 void PictureBox::repaintRects(const std::vector<PixelRect>& rects)
@@ -129,28 +167,36 @@ void PictureBox::repaintRects(const std::vector<PixelRect>& rects)
         repaint(region);
 }
 
-std::vector<PixelRect> PictureBox::sourceRects(const QRegion& region) const
+std::vector<PixelRect> PictureBox::deviceRects(QPainter& painter, const QRegion& region, int width, int height) const
 {
-    // Only whole device pixels per logical pixel map rectangles exactly; the
-    // callers fall back to a picture of the box's own elsewhere.
-    const int scale = static_cast<int>(std::lround(devicePixelRatioF()));
-    std::vector<PixelRect> rects;
-    for (const QRect& r : region) {
-        PixelRect d{r.left() * scale, r.top() * scale, (r.right() + 1) * scale, (r.bottom() + 1) * scale};
-        d.x1 = std::clamp(d.x1, 0, m_sourceWidth);
-        d.x2 = std::clamp(d.x2, 0, m_sourceWidth);
-        d.y1 = std::clamp(d.y1, 0, m_sourceHeight);
-        d.y2 = std::clamp(d.y2, 0, m_sourceHeight);
-        if (!d.empty())
-            rects.push_back(d);
+    // A logical pixel covers a fraction of a device pixel at its edges on a
+    // screen of a fractional scale; Qt paints, and shows, the device pixels
+    // of its own clip, so nothing is drawn beyond it.
+    const double dpr = devicePixelRatioF();
+    QRegion clip;
+    if (QPaintEngine* engine = painter.paintEngine(); engine != nullptr && !engine->systemClip().isEmpty()) {
+        const QTransform toDevice = painter.deviceTransform();
+        clip = engine->systemClip().translated(-static_cast<int>(std::lround(toDevice.dx())),
+                                               -static_cast<int>(std::lround(toDevice.dy())));
     }
+    QRegion device;
+    for (const QRect& r : region) {
+        const QRect d(QPoint(static_cast<int>(std::floor(r.left() * dpr)), static_cast<int>(std::floor(r.top() * dpr))),
+                      QPoint(static_cast<int>(std::ceil((r.right() + 1) * dpr)) - 1,
+                             static_cast<int>(std::ceil((r.bottom() + 1) * dpr)) - 1));
+        device += d.intersected(QRect(0, 0, width, height));
+    }
+    if (!clip.isEmpty())
+        device &= clip;
+    std::vector<PixelRect> rects;
+    for (const QRect& r : device)
+        rects.push_back(PixelRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
     return rects;
 }
 
-bool PictureBox::paintFromSourceInPlace(QPainter& painter, const QRegion& region)
+bool PictureBox::windowPixels(QPainter& painter, double dpr, WindowPixels& out)
 {
-    const double dpr = devicePixelRatioF();
-    if (dpr != std::round(dpr) || painter.paintEngine() == nullptr)
+    if (painter.paintEngine() == nullptr)
         return false;
     QPaintDevice* device = painter.paintEngine()->paintDevice();
     if (device == nullptr || device->devType() != QInternal::Image)
@@ -163,40 +209,95 @@ bool PictureBox::paintFromSourceInPlace(QPainter& painter, const QRegion& region
     // Where the box's top-left corner lies in the image: the painter maps
     // the box's logical pixels onto the image's device pixels.
     const QTransform toDevice = painter.deviceTransform();
-    if (toDevice.type() > QTransform::TxScale || toDevice.m11() != dpr || toDevice.m22() != dpr)
+    if (toDevice.type() > QTransform::TxScale || std::abs(toDevice.m11() - dpr) > 1e-9 ||
+        std::abs(toDevice.m22() - dpr) > 1e-9)
         return false;
     const int ox = static_cast<int>(std::lround(toDevice.dx()));
     const int oy = static_cast<int>(std::lround(toDevice.dy()));
     if (ox < 0 || oy < 0 || ox >= image->width() || oy >= image->height())
         return false;
-    const int width = std::min(m_sourceWidth, image->width() - ox);
-    const int height = std::min(m_sourceHeight, image->height() - oy);
-    std::vector<PixelRect> rects = sourceRects(region);
-    for (PixelRect& r : rects) {
-        r.x2 = std::min(r.x2, width);
-        r.y2 = std::min(r.y2, height);
-    }
-    std::erase_if(rects, [](const PixelRect& r) { return r.empty(); });
-    if (rects.empty())
-        return true;
     // The painter has the image's memory in hand already; reading the
     // address through the const accessor cannot detach it from the window.
-    auto* first = const_cast<std::uint8_t*>(image->constBits()) + static_cast<std::ptrdiff_t>(oy) * image->bytesPerLine() +
-                  static_cast<std::ptrdiff_t>(ox) * 4;
-    m_source(first, image->bytesPerLine(), width, height, rects);
+    out.origin = const_cast<std::uint8_t*>(image->constBits()) + static_cast<std::ptrdiff_t>(oy) * image->bytesPerLine() +
+                 static_cast<std::ptrdiff_t>(ox) * 4;
+    out.stride = image->bytesPerLine();
+    out.width = image->width() - ox;
+    out.height = image->height() - oy;
     return true;
+}
+
+bool PictureBox::paintFromSourceInPlace(QPainter& painter, const QRegion& region)
+{
+    WindowPixels window;
+    if (!windowPixels(painter, devicePixelRatioF(), window))
+        return false;
+    const int width = std::min(m_sourceWidth, window.width);
+    const int height = std::min(m_sourceHeight, window.height);
+    const std::vector<PixelRect> rects = deviceRects(painter, region, width, height);
+    if (!rects.empty())
+        m_source(window.origin, window.stride, width, height, rects);
+    return true;
+}
+
+void PictureBox::paintFitted(QPainter& painter, const QRegion& region)
+{
+    const PictureFit f = fit();
+    if (m_source) {
+        // The source draws the captured pixels under the region into the
+        // box's own picture, which is then fitted to the window.
+        if (m_picture.width() != m_sourceWidth || m_picture.height() != m_sourceHeight)
+            m_picture = Bitmap(m_sourceWidth, m_sourceHeight, 32);
+        std::vector<PixelRect> needed;
+        for (const PixelRect& r : deviceRects(painter, region, f.shownWidth, f.shownHeight))
+            needed.push_back(f.capturedRect(r));
+        needed = OverlayRenderer::disjointUnion(needed, m_sourceWidth, m_sourceHeight);
+        if (!needed.empty() && !m_picture.empty())
+            m_source(m_picture.bits(), m_picture.stride(), m_picture.width(), m_picture.height(), needed);
+    }
+    const double dpr = devicePixelRatioF();
+    if (m_picture.empty() || m_picture.bitsPerPixel() != 32 || m_picture.bottomUp()) {
+        for (const QRect& r : region)
+            painter.fillRect(r, palette().window());
+        return;
+    }
+    WindowPixels window;
+    const bool inPlace = windowPixels(painter, dpr, window);
+    const int width = inPlace ? std::min(f.shownWidth, window.width) : f.shownWidth;
+    const int height = inPlace ? std::min(f.shownHeight, window.height) : f.shownHeight;
+    for (const PixelRect& r : deviceRects(painter, region, width, height)) {
+        if (inPlace) {
+            resamplePicture(f, m_picture.bits(), m_picture.stride(),
+                            window.origin + static_cast<std::ptrdiff_t>(r.y1) * window.stride +
+                                static_cast<std::ptrdiff_t>(r.x1) * 4,
+                            window.stride, r);
+            continue;
+        }
+        QImage part(r.x2 - r.x1, r.y2 - r.y1, QImage::Format_RGB32);
+        resamplePicture(f, m_picture.bits(), m_picture.stride(), part.bits(), part.bytesPerLine(), r);
+        part.setDevicePixelRatio(dpr);
+        painter.drawImage(QPointF(r.x1 / dpr, r.y1 / dpr), part);
+    }
+    // Whatever the picture leaves uncovered shows the window's background.
+    const QRect shownArea(0, 0, static_cast<int>(std::ceil(f.shownWidth / dpr)),
+                          static_cast<int>(std::ceil(f.shownHeight / dpr)));
+    for (const QRect& r : region.subtracted(QRegion(shownArea)))
+        painter.fillRect(r, palette().window());
 }
 
 void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    if (!fit().identity()) {
+        paintFitted(painter, event->region());
+        return;
+    }
     if (m_source) {
         if (!paintFromSourceInPlace(painter, event->region())) {
             // The window's image is out of reach: the source draws into a
             // picture of the box's own, which is then shown as any picture.
             if (m_picture.width() != m_sourceWidth || m_picture.height() != m_sourceHeight)
                 m_picture = Bitmap(m_sourceWidth, m_sourceHeight, 32);
-            const std::vector<PixelRect> rects = sourceRects(event->region());
+            const std::vector<PixelRect> rects = deviceRects(painter, event->region(), m_sourceWidth, m_sourceHeight);
             if (!rects.empty() && !m_picture.empty())
                 m_source(m_picture.bits(), m_picture.stride(), m_picture.width(), m_picture.height(), rects);
             for (const QRect& exposed : event->region()) {
@@ -308,7 +409,7 @@ void PictureBox::mousePressEvent(QMouseEvent* event)
         passOn(event);
         return;
     }
-    const QPoint p = eventDevicePixel(event);
+    const QPoint p = eventPicturePixel(event);
     if (onMouseDown)
         onMouseDown(event->button(), event->modifiers(), p.x(), p.y());
 }
@@ -324,7 +425,7 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton) && event->buttons() != Qt::NoButton &&
         !pointerOverPicture(event->position()))
         return;
-    const QPoint p = eventDevicePixel(event);
+    const QPoint p = eventPicturePixel(event);
     if (onMouseMove)
         onMouseMove(event->modifiers(), p.x(), p.y());
 }
@@ -341,7 +442,7 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event)
     // A release of a button pressed on the picture is always reported, also
     // after a right- or middle-button drag that ended off the picture, so
     // that a drag never outlives its button.
-    const QPoint p = eventDevicePixel(event);
+    const QPoint p = eventPicturePixel(event);
     if (onMouseUp)
         onMouseUp(event->button(), event->modifiers(), p.x(), p.y());
 }

@@ -2,6 +2,7 @@
 
 #include "platform/bitmap.h"
 #include "screentools/agg2d.h"
+#include "screentools/picturefit.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -15,10 +16,12 @@ class QPainter;
 
 namespace vornik {
 
-// The picture box `Image1`: shows its own bitmap at natural size from the
-// top-left corner, one bitmap pixel per device pixel whatever the screen's
-// device pixel ratio, never stretched or centred. Mouse positions are
-// reported in bitmap pixels, so that they match the captured screen.
+// The picture box `Image1`: shows its own bitmap from the top-left corner,
+// one bitmap pixel per device pixel whatever the screen's device pixel ratio,
+// never stretched or centred; or, where it is given a shown size, fitted to
+// that many device pixels (see PictureFit), when the window cannot have one
+// pixel per captured pixel. Mouse positions are reported in bitmap pixels, so
+// that they match the captured screen.
 class PictureBox : public QWidget {
     Q_OBJECT
   public:
@@ -46,6 +49,13 @@ class PictureBox : public QWidget {
     using PixelSource = std::function<void(std::uint8_t* firstRow, std::ptrdiff_t stride, int width, int height,
                                            const std::vector<PixelRect>& rects)>;
     void setPixelSource(int width, int height, PixelSource source);
+    // The device pixels the picture or the source is spread over; an empty
+    // size (the default) shows it at its natural size.
+    void setShownSize(int width, int height);
+    void setShownSize(QSize size) { setShownSize(size.width(), size.height()); }
+    // How the picture's pixels map onto the box's device pixels.
+    PictureFit fit() const;
+
     // Whether the box shows anything: a picture or a pixel source.
     bool hasPicture() const { return !m_picture.empty() || m_source != nullptr; }
     bool hasPixelSource() const { return m_source != nullptr; }
@@ -57,10 +67,14 @@ class PictureBox : public QWidget {
     // The widget rectangle, in its own logical coordinates, that holds the
     // given bitmap pixels, rounded outward.
     QRect logicalRect(const PixelRect& r) const;
-    // A widget position mapped to the bitmap pixel under it.
+    // A widget position mapped to the device pixel under it.
     QPoint devicePixelAt(QPointF logicalPosition) const;
+    // The bitmap pixel a pointer at a device pixel of the box points at, and
+    // the device pixel to put the pointer at to point at a bitmap pixel.
+    QPoint picturePixelAtDevice(QPoint device) const;
+    QPoint devicePixelOf(QPoint picturePixel) const;
     // The bitmap pixel a mouse event happened at.
-    QPoint eventDevicePixel(const QMouseEvent* event) const;
+    QPoint eventPicturePixel(const QMouseEvent* event) const;
 
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int, int)> onMouseDown;
     std::function<void(Qt::KeyboardModifiers, int, int)> onMouseMove;
@@ -74,13 +88,26 @@ class PictureBox : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    // The window's own pixels under the box, where the painter reaches them.
+    struct WindowPixels {
+        std::uint8_t* origin = nullptr; // the box's top-left device pixel
+        std::ptrdiff_t stride = 0;
+        int width = 0; // how much of the box the image holds
+        int height = 0;
+    };
+    static bool windowPixels(QPainter& painter, double dpr, WindowPixels& out);
     // Paints the exposed rectangle (logical pixels) from the picture.
     void paintPart(QPainter& painter, const QRect& exposed);
+    // Paints the region from the picture fitted to the shown size.
+    void paintFitted(QPainter& painter, const QRegion& region);
     // Has the source draw the region straight into the window's image;
     // false, drawing nothing, where that image cannot be reached.
     bool paintFromSourceInPlace(QPainter& painter, const QRegion& region);
-    // The device rectangles of the source's area under a logical region.
-    std::vector<PixelRect> sourceRects(const QRegion& region) const;
+    // The device rectangles under a logical region, within the painter's
+    // own clip where it has one and inside width x height.
+    std::vector<PixelRect> deviceRects(QPainter& painter, const QRegion& region, int width, int height) const;
+    // The width and height of what is shown, in device pixels.
+    QSize shownDeviceSize() const;
     // The widget of this window under a position, or nullptr outside it.
     QWidget* widgetAt(QPointF logicalPosition) const;
     bool pointerOverPicture(QPointF logicalPosition) const;
@@ -92,6 +119,7 @@ class PictureBox : public QWidget {
     PixelSource m_source;
     int m_sourceWidth = 0;
     int m_sourceHeight = 0;
+    QSize m_shown;
     // Buttons pressed while the picture held no capture and the pointer was
     // elsewhere, and the widget that took them (none outside the window).
     Qt::MouseButtons m_elsewhereButtons;

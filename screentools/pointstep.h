@@ -22,7 +22,7 @@ PixelPoint steppedPoint(PixelPoint from, int dx, int dy, bool coarse, int width,
 // The pointer moves that the program causes itself by moving the pointer to
 // the point. The window system reports such a move like any other, a little
 // later and possibly after further key presses; counting it would make one
-// key press two moves (and catch up the lagging size readout). Each position
+// key press two moves (and a drag a move more than the user made). Each position
 // the pointer was sent to is noted; a reported move at a noted position is
 // the echo and is dropped together with the older notes (the window system
 // may merge moves). Any other move is the user's and forgets all notes. A

@@ -141,9 +141,8 @@ TEST_F(PointerAidsTest, DragFinishedWithKeysGivesTheSizeReadoutAndTheExportedAre
     form->Image1->onMouseUp(Qt::LeftButton, {}, 54, 51);
     EXPECT_EQ(form->selx2, 54);
     EXPECT_EQ(form->sely2, 51);
-    // The size readout lags one move behind, as it does for the mouse: it
-    // shows the corner before the last key.
-    EXPECT_EQ(text(form->rectangle), "23:20");
+    // The size readout, the box and the export agree on the last corner.
+    EXPECT_EQ(text(form->rectangle), "23:30");
 
     const std::string path = addressFilePath() + ".area.jpg";
     const ExportResult saved = exportSelectedArea(*form->screenshot, form->selx1, form->sely1, form->selx2,
@@ -157,7 +156,7 @@ TEST_F(PointerAidsTest, DragFinishedWithKeysGivesTheSizeReadoutAndTheExportedAre
 
     QGuiApplication::clipboard()->clear();
     key(Qt::Key_F4);
-    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "23:20");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "23:30");
     EXPECT_FALSE(form->isVisible());
 }
 

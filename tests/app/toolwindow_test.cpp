@@ -68,7 +68,7 @@ TEST_F(ToolWindow, OpeningSetsModeAndClearsSelection)
     EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
 }
 
-TEST_F(ToolWindow, ReadoutsFollowThePointerAndTheSizeLagsOneMove)
+TEST_F(ToolWindow, ReadoutsFollowThePointerAndTheSizeIsThatOfTheSelectionDrawn)
 {
     form->mousexy->setText(QStringLiteral("old"));
     EXPECT_EQ(text(form->mousexy), "old") << "texts stay until the pointer first moves";
@@ -80,16 +80,17 @@ TEST_F(ToolWindow, ReadoutsFollowThePointerAndTheSizeLagsOneMove)
 
     form->Image1MouseDown(Qt::LeftButton, {}, 10, 20);
     EXPECT_TRUE(form->selecting);
-    // The size is computed from the corners as they were before this move:
-    // the end corner still holds its earlier value.
+    // Every move of a drag shows the size of the box it leaves drawn, the
+    // last one included, and the release keeps it.
     form->selx2 = 0;
     form->sely2 = 0;
     form->Image1MouseMove({}, 40, 25);
-    EXPECT_EQ(text(form->rectangle), "10:20");
-    form->Image1MouseMove({}, 50, 60);
     EXPECT_EQ(text(form->rectangle), "30:5");
+    form->Image1MouseMove({}, 50, 60);
+    EXPECT_EQ(text(form->rectangle), "40:40");
     form->Image1MouseUp(Qt::LeftButton, {}, 50, 60);
     EXPECT_FALSE(form->selecting);
+    EXPECT_EQ(text(form->rectangle), "40:40");
     form->Image1MouseMove({}, 70, 80);
     EXPECT_EQ(text(form->rectangle), "40:40");
     EXPECT_EQ(form->selx2, 50);
