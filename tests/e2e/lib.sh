@@ -208,6 +208,15 @@ menu_geometry() {
     return 1
 }
 
+# Opens the tool window as the user does, by a double-click on the tray icon.
+open_tool_window() {
+    point_at_tray_icon || fail "the icon is not in the tray"
+    sleep 0.2
+    xdotool click --repeat 2 --delay 60 1
+    wait_for 5 main_window_visible || fail "the double-click did not open the tool window"
+    sleep 0.5
+}
+
 open_tray_menu() {
     point_at_tray_icon || fail "the icon is not in the tray"
     sleep 0.2

@@ -14,15 +14,7 @@ start_app
 wait_for 10 tray_icon_geometry || fail "the icon never docked"
 wait_for 5 not main_window_visible || fail "the main window stayed visible"
 
-open_tools() {
-    point_at_tray_icon || fail "the icon is not in the tray"
-    sleep 0.2
-    xdotool click --repeat 2 --delay 60 1
-    wait_for 5 main_window_visible || fail "the double-click did not open the tool window"
-    sleep 0.5
-}
-
-open_tools
+open_tool_window
 xdotool mousemove 500 400
 sleep 0.2
 xdotool mousemove 501 401
@@ -47,7 +39,7 @@ note "ok: F2 copies the position and closes"
 # The arrow keys move the point from where the pointer stands at the opening,
 # one captured pixel a press, and the real pointer follows it.
 pointer_at() { [[ $(xdotool getmouselocation --shell | sed -n 's/^[XY]=//p' | paste -sd' ') == "$1 $2" ]]; }
-open_tools
+open_tool_window
 read -r px py < <(xdotool getmouselocation --shell | sed -n 's/^[XY]=//p' | paste -sd' ')
 xdotool key Right Right Right
 wait_for 5 pointer_at $((px + 3)) "$py" || fail "the pointer did not follow the keys to $((px + 3)),$py"
@@ -60,7 +52,7 @@ note "ok: Right three times moves the point and the pointer three pixels"
 # framed black and white; F6 again hides it. A drag finished with the keys
 # gives the size of the selection it leaves.
 s=${QT_SCALE_FACTOR:-1}
-open_tools
+open_tool_window
 xdotool mousemove 400 300
 sleep 0.2
 xdotool key F6
@@ -89,7 +81,7 @@ wait_for 5 not main_window_visible || fail "F4 did not close the tool window"
 [[ $(clipboard_text) == "43:30" ]] || fail "F4 copied '$(clipboard_text)' instead of 43:30"
 note "ok: a drag finished with the keys gives the size of the selection"
 
-open_tools
+open_tool_window
 xdotool mousemove 100 500
 sleep 0.2
 xdotool mousedown 1
@@ -120,7 +112,7 @@ if [[ ${QT_SCALE_FACTOR:-1} != 1 ]]; then
 fi
 
 # Drag the panel by its caption strip; the next opening shows it there.
-open_tools
+open_tool_window
 expect_pixel $((328 + 290)) $((88 + 9)) C8E0FF "caption strip of the panel"
 xdotool mousemove $((328 + 200)) $((88 + 10))
 sleep 0.2
@@ -133,7 +125,7 @@ xdotool mouseup 1
 sleep 0.3
 xdotool key Escape
 wait_for 5 not main_window_visible || fail "Escape did not close the tool window"
-open_tools
+open_tool_window
 expect_pixel $((428 + 290)) $((138 + 9)) C8E0FF "caption strip at the panel's new place"
 expect_pixel $((328 + 10)) $((88 + 9)) 204080 "the panel's old place"
 
@@ -162,7 +154,7 @@ drag_panel_from $((428 + 200)) $((138 + 10))
 xdotool key F2
 wait_for 5 not main_window_visible || fail "F2 during a panel drag did not close the tool window"
 xdotool mouseup 1
-open_tools
+open_tool_window
 xdotool mousemove 900 650
 sleep 0.3
 xdotool mousemove 300 600
