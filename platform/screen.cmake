@@ -8,6 +8,8 @@ target_sources(vornik_platform PRIVATE
   freedesktop/portalfile.h
   freedesktop/portalrequest.cpp
   freedesktop/portalrequest.h
+  freedesktop/picturesfolder.cpp
+  freedesktop/picturesfolder.h
   freedesktop/screenshotportal.cpp
   freedesktop/screenshotportal.h
 )

@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/freedesktop/portalfile.h"
+#include "platform/freedesktop/picturesfolder.h"
 #include "platform/freedesktop/portalrequest.h"
 
 #include <QDBusConnection>
@@ -20,10 +21,13 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <optional>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace vornik {
 
@@ -161,24 +165,30 @@ bool ScreenshotPortal::offeredOnSessionBus()
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-bool ScreenshotPortal::capture(Bitmap& into)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        fail(QStringLiteral("there is no session bus to reach the screenshot portal"));
+namespace {
 
+// What one screenshot request came to.
+struct PortalAnswer {
+    uint response = 2;
+    QVariantMap results;
+};
+
+// Sends one request for a picture of the screen and waits for the answer;
+// a request that cannot be made, or is not answered within `timeoutMs`, is
+// raised as a failure.
+PortalAnswer requestPicture(QDBusConnection& bus, int timeoutMs)
+{
     const QString token = newHandleToken();
     const QString expected =
         QString::fromStdString(portalRequestPath(bus.baseService().toStdString(), token.toStdString()));
     // Listening starts before the call: the portal may answer on the
     // request's path before its reply to the call arrives.
     PortalRequest request(bus, expected);
-    const std::time_t requestedAt = std::time(nullptr);
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(kPortalService, kPortalPath, kScreenshotInterface, QStringLiteral("Screenshot"));
     call << QString() << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("interactive"), false}};
-    QDBusPendingCallWatcher watcher(bus.asyncCall(call, m_timeoutMs));
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, timeoutMs));
     QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &request, [&request](QDBusPendingCallWatcher* w) {
         const QDBusPendingReply<QDBusObjectPath> reply = *w;
         if (reply.isError())
@@ -188,16 +198,45 @@ bool ScreenshotPortal::capture(Bitmap& into)
             request.follow(reply.value().path());
     });
 
-    if (!request.wait(m_timeoutMs))
-        fail(QStringLiteral("the screenshot portal did not answer within %1 seconds").arg(m_timeoutMs / 1000.0));
+    if (!request.wait(timeoutMs))
+        fail(QStringLiteral("the screenshot portal did not answer within %1 seconds").arg(timeoutMs / 1000.0));
     if (!request.failure().isEmpty())
         fail(request.failure());
-    if (request.response() == 1u)
+    return {*request.response(), request.results()};
+}
+
+} // namespace
+
+bool ScreenshotPortal::capture(Bitmap& into)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        fail(QStringLiteral("there is no session bus to reach the screenshot portal"));
+
+    const std::time_t requestedAt = std::time(nullptr);
+    PortalAnswer answer = requestPicture(bus, m_timeoutMs);
+    if (answer.response == 1u) {
+        // KDE's portal saves every picture in the user's pictures folder
+        // and refuses, without a word, where that folder does not exist, as
+        // on a fresh account. Such a refusal is answered by making the
+        // folder and asking once more.
+        const std::string pictures = userPicturesFolder();
+        struct stat info {};
+        if (!pictures.empty() && ::stat(pictures.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+            const std::string error = makeFolderPath(pictures);
+            if (!error.empty())
+                fail(QStringLiteral("the screenshot portal refused to take a picture, and the pictures folder \"%1\" "
+                                    "it may need cannot be made (%2)")
+                         .arg(QString::fromStdString(pictures), QString::fromLocal8Bit(error)));
+            answer = requestPicture(bus, m_timeoutMs);
+        }
+    }
+    if (answer.response == 1u)
         fail(QStringLiteral("the screenshot portal refused to take a picture"));
-    if (request.response() != 0u)
+    if (answer.response != 0u)
         fail(QStringLiteral("the screenshot portal could not take a picture"));
 
-    const QUrl uri(request.results().value(QStringLiteral("uri")).toString());
+    const QUrl uri(answer.results.value(QStringLiteral("uri")).toString());
     if (!uri.isLocalFile())
         fail(QStringLiteral("the screenshot portal gave no picture file"));
     const QString path = uri.toLocalFile();

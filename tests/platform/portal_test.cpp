@@ -1,3 +1,4 @@
+#include "platform/freedesktop/picturesfolder.h"
 #include "platform/freedesktop/portalfile.h"
 #include "platform/freedesktop/portalrequest.h"
 
@@ -147,6 +148,47 @@ TEST_F(PortalPicture, WhatIsNotAFileIsReported)
     const PortalPictureFile missing = takePortalPicture(folder.path("missing.png"), now);
     EXPECT_FALSE(missing.error.empty());
     EXPECT_FALSE(missing.removed);
+}
+
+TEST(PicturesFolder, IsReadAsXdgUserDirsWritesIt)
+{
+    struct Case {
+        const char* what;
+        const char* userDirs;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"no file", "", "/home/u/Pictures"},
+        {"the default line", "# written by xdg-user-dirs-update\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n",
+         "/home/u/Pictures"},
+        {"a translated name", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n",
+         "/home/u/Bilder"},
+        {"an absolute path", "XDG_PICTURES_DIR=\"/data/shots/\"\n", "/data/shots"},
+        {"the home folder itself", "XDG_PICTURES_DIR=\"$HOME/\"\n", "/home/u"},
+        {"escaped characters", "XDG_PICTURES_DIR=\"$HOME/a \\\"b\\\" \\$c\"\n", "/home/u/a \"b\" $c"},
+        {"the last line counts", "XDG_PICTURES_DIR=\"$HOME/One\"\nXDG_PICTURES_DIR=\"$HOME/Two\"\n",
+         "/home/u/Two"},
+        {"a commented line is no line", "#XDG_PICTURES_DIR=\"$HOME/Old\"\n", "/home/u/Pictures"},
+        {"spaces around and CR LF", "  XDG_PICTURES_DIR = \"$HOME/Shots\"\r\n", "/home/u/Shots"},
+        {"another key that starts the same", "XDG_PICTURES_DIRS=\"$HOME/No\"\n", "/home/u/Pictures"},
+        {"a relative value is not a path", "XDG_PICTURES_DIR=\"Pictures2\"\n", "/home/u/Pictures"},
+        {"$HOMEX is not $HOME", "XDG_PICTURES_DIR=\"$HOMEX/p\"\n", "/home/u/Pictures"},
+        {"an unclosed quote", "XDG_PICTURES_DIR=\"$HOME/Open\n", "/home/u/Pictures"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(picturesFolderFrom("/home/u", c.userDirs), c.folder) << c.what;
+}
+
+TEST(PicturesFolder, MakingItMakesTheMissingFoldersAbove)
+{
+    testing::TestFolder folder;
+    const std::string deep = folder.path("a/b c/d");
+    EXPECT_EQ(makeFolderPath(deep), "");
+    EXPECT_TRUE(std::filesystem::is_directory(deep));
+    EXPECT_EQ(makeFolderPath(deep), "") << "an existing folder is fine";
+    testing::writeBytes(folder.path("file"), "x");
+    EXPECT_EQ(makeFolderPath(folder.path("file")), "Not a directory");
+    EXPECT_EQ(makeFolderPath(folder.path("file/sub")), "Not a directory");
 }
 
 } // namespace
