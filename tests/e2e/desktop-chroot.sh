@@ -147,8 +147,9 @@ chroot_make() {
 # What the sessions need beyond the packages.
 chroot_finish() {
     local dir=$1 suite=$2
-    # The unprivileged account the sessions and the program run as.
-    chroot_run "$dir" sh -c "id -u $CHROOT_USER >/dev/null 2>&1 || useradd --create-home --shell /bin/sh $CHROOT_USER" ||
+    # The unprivileged account the sessions and the program run as, with an
+    # id that no account of the host is likely to have.
+    chroot_run "$dir" sh -c "id -u $CHROOT_USER >/dev/null 2>&1 || useradd --create-home --uid 2747 --user-group --shell /bin/sh $CHROOT_USER" ||
         return 1
     # Xwayland's socket folder; KWin aborts without it.
     mkdir -p "$dir/tmp/.X11-unix"
