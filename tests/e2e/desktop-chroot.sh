@@ -161,29 +161,6 @@ chroot_finish() {
         mkdir -p "$dir/usr/local/lib/vornik-e2e"
         cp "$dir/usr/bin/kwin_wayland" "$dir/usr/local/lib/vornik-e2e/kwin_wayland"
         chmod 755 "$dir/usr/local/lib/vornik-e2e/kwin_wayland"
-        # The native window of the suites: one GTK 3 window of one colour.
-        cat >"$dir/usr/local/bin/vornik-e2e-colour-window" <<'EOF'
-#!/usr/bin/python3
-# vornik-e2e-colour-window RRGGBB TITLE [WIDTHxHEIGHT]: a native window filled with one colour.
-import sys
-import gi
-gi.require_version("Gtk", "3.0")
-from gi.repository import Gtk, Gdk
-colour, title = sys.argv[1], sys.argv[2]
-size = sys.argv[3] if len(sys.argv) > 3 else "1280x800"
-w, h = (int(v) for v in size.split("x"))
-window = Gtk.Window(title=title)
-window.set_decorated(False)
-window.set_default_size(w, h)
-css = Gtk.CssProvider()
-css.load_from_data(("window { background: #%s; }" % colour).encode())
-Gtk.StyleContext.add_provider_for_screen(Gdk.Screen.get_default(), css, Gtk.STYLE_PROVIDER_PRIORITY_USER)
-window.connect("destroy", Gtk.main_quit)
-window.show_all()
-window.maximize()
-Gtk.main()
-EOF
-        chmod 755 "$dir/usr/local/bin/vornik-e2e-colour-window"
     fi
 }
 

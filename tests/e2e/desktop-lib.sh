@@ -97,6 +97,7 @@ enter_chroot() {
     chmod 1777 "$CH/tmp/.X11-unix"
     chroot "$CH" chown "$CHROOT_USER:" "$USER_HOME" "$RUN"
     chmod 700 "$HOST_RUN"
+    install -m 755 "$E2E_DIR/colour_window.py" "$CH/usr/local/bin/vornik-e2e-colour-window"
     install_package
 }
 
@@ -110,10 +111,11 @@ desktop_cleanup_leftovers() {
 
 # The program as users get it: the Debian package, installed with apt. It is
 # built first where it is missing or older than the program the tests built.
+# VORNIK_E2E_DEB may name another package file to install instead.
 install_package() {
-    local deb
-    deb=$(ls "$SOURCE_DIR"/build/package/vornik-tools_*.deb 2>/dev/null | head -n 1 || true)
-    if [[ -z $deb || (-n ${VORNIK_BIN:-} && $VORNIK_BIN -nt $deb) ]]; then
+    local deb=${VORNIK_E2E_DEB:-}
+    [[ -n $deb ]] || deb=$(ls "$SOURCE_DIR"/build/package/vornik-tools_*.deb 2>/dev/null | head -n 1 || true)
+    if [[ -z ${VORNIK_E2E_DEB:-} && (-z $deb || (-n ${VORNIK_BIN:-} && $VORNIK_BIN -nt $deb)) ]]; then
         note "building the Debian package"
         "$SOURCE_DIR/scripts/package.sh" >"$E2E_TMP/package.log" 2>&1 || fail "scripts/package.sh failed"
         deb=$(ls "$SOURCE_DIR"/build/package/vornik-tools_*.deb | head -n 1)
@@ -128,11 +130,17 @@ install_package() {
 
 # Runs a command in the chroot as its account, with the session's
 # environment only.
-in_session() {
-    chroot "$CH" setpriv --reuid="$CHROOT_USER" --regid="$CHROOT_USER" --init-groups \
-        env -i HOME="$USER_HOME" USER="$CHROOT_USER" LOGNAME="$CHROOT_USER" PATH=/usr/local/bin:/usr/bin:/bin \
-        LANG=C.UTF-8 XDG_RUNTIME_DIR="$RUN" DBUS_SESSION_BUS_ADDRESS="unix:path=$RUN/bus" \
-        NO_AT_BRIDGE=1 GTK_A11Y=none "${SESSION_ENV[@]}" "$@"
+in_session() { session_command; "${SESSION_COMMAND[@]}" "$@"; }
+
+# The same as a command in SESSION_COMMAND, for processes sent to the
+# background: chroot, setpriv and env each replace themselves by the next,
+# so $! is the process of the command itself. (A function sent to the
+# background runs in a subshell of its own.)
+session_command() {
+    SESSION_COMMAND=(chroot "$CH" setpriv --reuid="$CHROOT_USER" --regid="$CHROOT_USER" --init-groups
+        env -i HOME="$USER_HOME" USER="$CHROOT_USER" LOGNAME="$CHROOT_USER" PATH=/usr/local/bin:/usr/bin:/bin
+        LANG=C.UTF-8 XDG_RUNTIME_DIR="$RUN" DBUS_SESSION_BUS_ADDRESS="unix:path=$RUN/bus"
+        NO_AT_BRIDGE=1 GTK_A11Y=none "${SESSION_ENV[@]}")
 }
 
 session_var() {
@@ -167,7 +175,8 @@ xwayland_display() {
 # Starts the installed program in the session; further arguments are
 # VAR=value pairs for its environment. Its output goes to app.log.
 start_app() {
-    in_session "$@" /usr/bin/vornik-tools >"$E2E_TMP/app.log" 2>&1 &
+    session_command
+    "${SESSION_COMMAND[@]}" "$@" /usr/bin/vornik-tools >"$E2E_TMP/app.log" 2>&1 &
     APP_PID=$!
 }
 app_running() { [[ -n $APP_PID ]] && kill -0 "$APP_PID" 2>/dev/null; }
@@ -242,9 +251,13 @@ menu_geometry() {
 }
 menu_open() { menu_geometry >/dev/null; }
 
-# A native Wayland window of one colour (GTK 3).
+# A native Wayland window of one colour (GTK 3), maximized; waits until it
+# is mapped.
 start_colour_window() {
-    in_session GDK_BACKEND=wayland vornik-e2e-colour-window "$1" "${2:-native}" >"$E2E_TMP/window.log" 2>&1 &
+    in_session GDK_BACKEND=wayland python3 /usr/local/bin/vornik-e2e-colour-window "$1" "${2:-native}" \
+        >"$E2E_TMP/window.log" 2>&1 &
+    wait_for 20 grep -q '^shown' "$E2E_TMP/window.log" || fail "the native window did not show"
+    sleep 0.5
 }
 
 # Text on the Wayland clipboard from a native client; wl-copy stays to serve
@@ -322,4 +335,129 @@ KEYS
     in_session gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
         --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive '<false>' >/dev/null ||
         fail "cannot leave the overview"
+}
+
+# ---- Cases both desktop suites run -------------------------------------
+
+# The test programs of the build that play clipboard owners, for the chroot.
+install_test_programs() {
+    local dir=${VORNIK_TEST_BIN_DIR:?VORNIK_TEST_BIN_DIR must name the built tests}/e2e
+    [[ -x $dir/wl_owner ]] || fail "the test program $dir/wl_owner is not built"
+    install -m 755 "$dir/wl_owner" "$CH/usr/local/bin/vornik-e2e-wl-owner"
+}
+
+# The program starts, its item registers with the desktop's watcher and
+# names the exported menu or not, as the desktop's panel needs; ended, the
+# item leaves the watcher. WHEN names the start in messages.
+expect_start_registers() {
+    local when=$1 menu=$2
+    start_app
+    wait_for_registered_item "$when"
+    local announced=no
+    item_property Menu 2>/dev/null | grep -q 'object path "/MenuBar"' && announced=yes
+    [[ $announced == "$menu" ]] || fail "$when: the item names an exported menu: $announced, expected $menu"
+    # The item stays registered, and its Id can be read: a panel that reads
+    # it a moment later finds it.
+    sleep 1
+    registered_item >/dev/null || fail "$when: the item left the watcher a moment after registering"
+    item_property Id | grep -q '"vornik-tools"' || fail "$when: the item's Id cannot be read"
+}
+
+expect_item_gone_after_stop() {
+    stop_app
+    wait_for 10 not registered_item || fail "$1: the item stayed registered after the program ended"
+}
+
+# Copies: a native copy is collected, a copy marked secret by a password
+# manager is not, and the same kind of copy without the mark is.
+expect_file() {
+    local expected=$1 what=$2
+    printf '%b' "$expected" >"$E2E_TMP/expected"
+    wait_for 15 cmp -s "$E2E_TMP/expected" "$EMAILS" || {
+        echo "expected:"; od -c "$E2E_TMP/expected" | head; echo "found:"; od -c "$EMAILS" 2>&1 | head
+        fail "$what"
+    }
+    note "ok: $what"
+}
+owner() { in_session setsid vornik-e2e-wl-owner "$@" </dev/null >/dev/null 2>&1 & }
+selection_is() { [[ $(wl_paste) == "$1" ]]; }
+
+check_copies() {
+    local before=$1
+    wl_copy "x native@copy y"
+    wait_for 10 selection_is "x native@copy y" || fail "wl-copy's copy did not become the selection"
+    expect_file "${before}native@copy\r\n" "a native copy is collected"
+    owner 'secret@vault' 'text/plain;charset=utf-8' UTF8_STRING x-kde-passwordManagerHint
+    wait_for 10 selection_is 'secret@vault' || fail "the secret copy did not become the selection"
+    wl_copy 'after@secret'
+    expect_file "${before}native@copy\r\nafter@secret\r\n" "a copy marked secret is not collected"
+    owner 'plain@owner' 'text/plain;charset=utf-8' UTF8_STRING
+    expect_file "${before}native@copy\r\nafter@secret\r\nplain@owner\r\n" \
+        "the same kind of copy without the mark is collected"
+}
+
+# Opens the tool window as a click on the panel's icon does and waits until
+# it covers the output.
+open_tools() {
+    local what=$1
+    panel_calls Activate 600 15
+    wait_for 30 tool_window_visible || fail "$what: the tool window did not open$(capture_message)"
+    covers_output() { [[ $(tool_window_geometry) == "0 0 $SESSION_WIDTH $SESSION_HEIGHT" ]]; }
+    wait_for 10 covers_output || fail "$what: the tool window is at $(tool_window_geometry), not full screen"
+}
+
+# The program's message box, if one is open, as a note for a failure.
+capture_message() { [[ -n $(x11_window '^Vornik Tools$') ]] && echo " (the program shows a message box)"; }
+
+# Points at (X, Y) of the open tool window and presses F3; the readout must
+# reach native programs' clipboard as WANT, and the window close.
+expect_colour_at() {
+    local x=$1 y=$2 want=$3 what=$4
+    x11 xdotool mousemove $((x + 1)) "$y"
+    x11 xdotool mousemove "$x" "$y"
+    local tries=0
+    pasted() { selection_is "$want"; }
+    until pasted; do
+        if ((++tries > 5)); then
+            fail "$what: wl-paste gives '$(wl_paste)', expected '$want'"
+        fi
+        tool_window_visible && x11 xdotool key F3
+        wait_for 3 pasted && break
+    done
+    wait_for 10 not tool_window_visible || fail "$what: F3 did not close the tool window"
+    note "ok: $what"
+}
+
+# F5 over a selection opens the save dialog, shown and holding the focus;
+# Escape closes it and then the tool window.
+check_save_dialog() {
+    local what=$1
+    x11 xdotool mousemove 200 200
+    x11 xdotool mousedown 1
+    x11 xdotool mousemove 250 240
+    sleep 0.2
+    x11 xdotool mousemove 300 280
+    sleep 0.2
+    x11 xdotool mouseup 1
+    sleep 0.3
+    x11 xdotool key F5
+    dialog() { x11_window 'Save'; }
+    wait_for 10 dialog || fail "$what: F5 did not open the save dialog"
+    local id
+    id=$(dialog)
+    dialog_focused() { [[ $(x11 xdotool getwindowfocus 2>/dev/null) == "$(dialog)" ]]; }
+    wait_for 10 dialog_focused ||
+        fail "$what: the save dialog $id is shown but the focus is on $(x11 xdotool getwindowfocus 2>/dev/null)"
+    note "ok: $what: the save dialog is shown and has the focus"
+    x11 xdotool key Escape
+    wait_for 10 not dialog || fail "$what: Escape did not close the save dialog"
+    tool_window_visible && x11 xdotool key Escape
+    wait_for 10 not tool_window_visible || fail "$what: Escape did not close the tool window"
+}
+
+# Portals leave their pictures in the pictures folder or in /tmp; none of
+# the program's captures may stay.
+pictures_left() {
+    find "$CH$USER_HOME/Pictures" "$CH/tmp" -maxdepth 1 -type f \( -iname '*.png' -o -iname '*.jp*g' \) \
+        -user "$CHROOT_USER" 2>/dev/null
 }
