@@ -251,13 +251,24 @@ menu_geometry() {
 }
 menu_open() { menu_geometry >/dev/null; }
 
-# A native Wayland window of one colour (GTK 3), maximized; waits until it
-# is mapped.
+# A native Wayland window of one colour (GTK 4), maximized; waits until it
+# is mapped. window_copy TYPES TEXT has it copy TEXT under the types (a list
+# with commas) while it has the focus.
+WINDOW_COPIES=0
 start_colour_window() {
-    in_session GDK_BACKEND=wayland python3 /usr/local/bin/vornik-e2e-colour-window "$1" "${2:-native}" \
-        >"$E2E_TMP/window.log" 2>&1 &
+    rm -f "$HOST_RUN/window-commands"
+    mkfifo -m 666 "$HOST_RUN/window-commands"
+    session_command
+    "${SESSION_COMMAND[@]}" GDK_BACKEND=wayland python3 /usr/local/bin/vornik-e2e-colour-window "$1" "${2:-native}" \
+        "$RUN/window-commands" >"$E2E_TMP/window.log" 2>&1 &
+    exec {WINDOW_FD}>"$HOST_RUN/window-commands"
     wait_for 20 grep -q '^shown' "$E2E_TMP/window.log" || fail "the native window did not show"
     sleep 0.5
+}
+window_copy() {
+    echo "copy $1 $2" >&"$WINDOW_FD"
+    ((++WINDOW_COPIES))
+    wait_for 10 grep -q "^copied $WINDOW_COPIES\$" "$E2E_TMP/window.log" || fail "the native window did not copy $2"
 }
 
 # Text on the Wayland clipboard from a native client; wl-copy stays to serve
@@ -339,13 +350,6 @@ KEYS
 
 # ---- Cases both desktop suites run -------------------------------------
 
-# The test programs of the build that play clipboard owners, for the chroot.
-install_test_programs() {
-    local dir=${VORNIK_TEST_BIN_DIR:?VORNIK_TEST_BIN_DIR must name the built tests}/e2e
-    [[ -x $dir/wl_owner ]] || fail "the test program $dir/wl_owner is not built"
-    install -m 755 "$dir/wl_owner" "$CH/usr/local/bin/vornik-e2e-wl-owner"
-}
-
 # The program starts, its item registers with the desktop's watcher and
 # names the exported menu or not, as the desktop's panel needs; ended, the
 # item leaves the watcher. WHEN names the start in messages.
@@ -379,7 +383,6 @@ expect_file() {
     }
     note "ok: $what"
 }
-owner() { in_session setsid vornik-e2e-wl-owner "$@" </dev/null >/dev/null 2>&1 & }
 selection_is() { [[ $(wl_paste) == "$1" ]]; }
 
 check_copies() {
@@ -387,11 +390,11 @@ check_copies() {
     wl_copy "x native@copy y"
     wait_for 10 selection_is "x native@copy y" || fail "wl-copy's copy did not become the selection"
     expect_file "${before}native@copy\r\n" "a native copy is collected"
-    owner 'secret@vault' 'text/plain;charset=utf-8' UTF8_STRING x-kde-passwordManagerHint
+    window_copy 'text/plain;charset=utf-8,UTF8_STRING,x-kde-passwordManagerHint' 'secret@vault'
     wait_for 10 selection_is 'secret@vault' || fail "the secret copy did not become the selection"
     wl_copy 'after@secret'
     expect_file "${before}native@copy\r\nafter@secret\r\n" "a copy marked secret is not collected"
-    owner 'plain@owner' 'text/plain;charset=utf-8' UTF8_STRING
+    window_copy 'text/plain;charset=utf-8,UTF8_STRING' 'plain@owner'
     expect_file "${before}native@copy\r\nafter@secret\r\nplain@owner\r\n" \
         "the same kind of copy without the mark is collected"
 }
@@ -460,4 +463,22 @@ check_save_dialog() {
 pictures_left() {
     find "$CH$USER_HOME/Pictures" "$CH/tmp" -maxdepth 1 -type f \( -iname '*.png' -o -iname '*.jp*g' \) \
         -user "$CHROOT_USER" 2>/dev/null
+}
+
+# GNOME Shell's keyboard (remote_keys.py): gnome_key NAME[+NAME...] presses
+# keys as the seat's own keyboard would, for the shell's dialogs and native
+# windows.
+KEYS_SENT=0
+start_gnome_keyboard() {
+    install -m 755 "$E2E_DIR/remote_keys.py" "$CH/usr/local/bin/vornik-e2e-remote-keys"
+    mkfifo -m 666 "$HOST_RUN/keys"
+    session_command
+    "${SESSION_COMMAND[@]}" python3 /usr/local/bin/vornik-e2e-remote-keys "$RUN/keys" >"$E2E_TMP/keys.log" 2>&1 &
+    exec {KEYS_FD}>"$HOST_RUN/keys"
+    wait_for 20 grep -q '^ready' "$E2E_TMP/keys.log" || fail "no remote desktop keyboard"
+}
+gnome_key() {
+    echo "key $1" >&"$KEYS_FD"
+    ((++KEYS_SENT))
+    wait_for 10 grep -q "^done $KEYS_SENT\$" "$E2E_TMP/keys.log" || fail "the key $1 was not sent"
 }

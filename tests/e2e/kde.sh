@@ -14,7 +14,6 @@
 source "$(dirname "$0")/desktop-lib.sh"
 
 enter_chroot
-install_test_programs
 start_kde 1280x800
 NATIVE=40c080
 start_colour_window "$NATIVE" native
