@@ -32,7 +32,10 @@ def on_command(channel, condition):
         return False
     words = line.rstrip("\n").split(" ", 2)
     if len(words) == 3 and words[0] == "copy":
-        copy(words[1].split(","), words[2])
+        # A copy counts only from the window with the keyboard focus, which
+        # the compositor may have handed elsewhere meanwhile.
+        window.present()
+        GLib.timeout_add(300, lambda: copy(words[1].split(","), words[2]) and False)
     return True
 
 

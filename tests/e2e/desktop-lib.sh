@@ -188,29 +188,38 @@ stop_app() {
     APP_PID=
 }
 
-# The first item the watcher holds ("service/path" or a bare service).
-registered_item() {
+# The items the watcher holds, one a line: "service/path" (kded5),
+# "service@/path" (GNOME Shell's extension) or a bare service.
+registered_items() {
     local items
     items=$(in_session dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
         org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
         string:RegisteredStatusNotifierItems 2>/dev/null) || return 1
-    items=$(sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$items")
-    [[ -n $items ]] && echo "$items" | head -n 1
+    sed -n 's/^ *string "\(.*\)"$/\1/p' <<<"$items"
 }
+registered_item() { local items; items=$(registered_items) && [[ -n $items ]] && echo "$items" | head -n 1; }
 
+# The program's item among them: the one whose service the program owns.
+# Sets item_service and item_path.
 item_service="" item_path=""
+program_item() {
+    local item service owner
+    for item in $(registered_items); do
+        service=${item%%/*}
+        service=${service%@}
+        owner=$(name_owner_pid "$service" || true)
+        [[ -n $owner && $(cat "/proc/$owner/comm" 2>/dev/null) == vornik-tools ]] || continue
+        item_service=$service
+        item_path=/${item#*/}
+        [[ $item == */* ]] || item_path=/StatusNotifierItem
+        return 0
+    done
+    return 1
+}
 wait_for_registered_item() {
-    wait_for "${2:-30}" registered_item || fail "${1:-at start}: the program's item did not register with the watcher"
-    local item owner
-    item=$(registered_item)
-    item_service=${item%%/*}
-    item_path=/${item#*/}
-    [[ $item == */* ]] || item_path=/StatusNotifierItem
-    # The name may be a well-known one; its owner must be the program.
-    [[ $item_service == :* ]] || item_service=$item_service
-    owner=$(name_owner_pid "$item_service")
-    [[ $(cat "/proc/$owner/comm" 2>/dev/null) == vornik-tools ]] ||
-        fail "${1:-at start}: the registered item $item is not the program's (owner '$owner')"
+    wait_for "${2:-30}" program_item ||
+        fail "${1:-at start}: the program's item did not register with the watcher (it holds: $(registered_items | tr '\n' ' '))"
+    program_item
 }
 
 item_property() {
@@ -265,7 +274,11 @@ start_colour_window() {
     wait_for 20 grep -q '^shown' "$E2E_TMP/window.log" || fail "the native window did not show"
     sleep 0.5
 }
+# Desktops where the window does not get the focus back by itself name a
+# command that gives it the focus in FOCUS_NATIVE_WINDOW.
+FOCUS_NATIVE_WINDOW=:
 window_copy() {
+    $FOCUS_NATIVE_WINDOW
     echo "copy $1 $2" >&"$WINDOW_FD"
     ((++WINDOW_COPIES))
     wait_for 10 grep -q "^copied $WINDOW_COPIES\$" "$E2E_TMP/window.log" || fail "the native window did not copy $2"
@@ -362,8 +375,8 @@ expect_start_registers() {
     [[ $announced == "$menu" ]] || fail "$when: the item names an exported menu: $announced, expected $menu"
     # The item stays registered, and its Id can be read: a panel that reads
     # it a moment later finds it.
-    sleep 1
-    registered_item >/dev/null || fail "$when: the item left the watcher a moment after registering"
+    sleep 1.5
+    program_item || fail "$when: the item left the watcher a moment after registering"
     item_property Id | grep -q '"vornik-tools"' || fail "$when: the item's Id cannot be read"
 }
 
@@ -385,16 +398,32 @@ expect_file() {
 }
 selection_is() { [[ $(wl_paste) == "$1" ]]; }
 
+# SECRET_COPY_FROM says who makes the secret copy: "native" (the GTK
+# window, a copy with the password manager's hint among the text types) or
+# "x11" (a Qt program on Xwayland doing the same), for desktops where a
+# native program's copy of several types does not reach X11 programs.
+SECRET_COPY_FROM=native
 check_copies() {
     local before=$1
     wl_copy "x native@copy y"
     wait_for 10 selection_is "x native@copy y" || fail "wl-copy's copy did not become the selection"
     expect_file "${before}native@copy\r\n" "a native copy is collected"
-    window_copy 'text/plain;charset=utf-8,UTF8_STRING,x-kde-passwordManagerHint' 'secret@vault'
+    if [[ $SECRET_COPY_FROM == native ]]; then
+        window_copy 'text/plain;charset=utf-8,UTF8_STRING,x-kde-passwordManagerHint' 'secret@vault'
+    else
+        install -m 755 "${VORNIK_TEST_BIN_DIR:?}/e2e/secret_copy" "$CH/usr/local/bin/vornik-e2e-secret-copy"
+        session_command
+        "${SESSION_COMMAND[@]}" QT_QPA_PLATFORM=xcb vornik-e2e-secret-copy 'secret@vault' >"$E2E_TMP/secret.log" 2>&1 &
+    fi
     wait_for 10 selection_is 'secret@vault' || fail "the secret copy did not become the selection"
     wl_copy 'after@secret'
-    expect_file "${before}native@copy\r\nafter@secret\r\n" "a copy marked secret is not collected"
-    window_copy 'text/plain;charset=utf-8,UTF8_STRING' 'plain@owner'
+    expect_file "${before}native@copy\r\nafter@secret\r\n" "a copy marked secret ($SECRET_COPY_FROM) is not collected"
+    if [[ $SECRET_COPY_FROM == native ]]; then
+        window_copy 'text/plain;charset=utf-8,UTF8_STRING' 'plain@owner'
+    else
+        x11 sh -c 'printf plain@owner | xclip -selection clipboard'
+    fi
+    wait_for 10 selection_is 'plain@owner' || fail "the unmarked copy did not become the selection: $(wl_paste)"
     expect_file "${before}native@copy\r\nafter@secret\r\nplain@owner\r\n" \
         "the same kind of copy without the mark is collected"
 }
@@ -461,8 +490,8 @@ check_save_dialog() {
 # Portals leave their pictures in the pictures folder or in /tmp; none of
 # the program's captures may stay.
 pictures_left() {
-    find "$CH$USER_HOME/Pictures" "$CH/tmp" -maxdepth 1 -type f \( -iname '*.png' -o -iname '*.jp*g' \) \
-        -user "$CHROOT_USER" 2>/dev/null
+    find "$CH$USER_HOME" "$CH$USER_HOME/Pictures" "$CH/tmp" -maxdepth 1 -type f \( -iname '*.png' -o -iname '*.jp*g' \) \
+        -user "$CHROOT_USER" 2>/dev/null || true
 }
 
 # GNOME Shell's keyboard (remote_keys.py): gnome_key NAME[+NAME...] presses
@@ -481,4 +510,81 @@ gnome_key() {
     echo "key $1" >&"$KEYS_FD"
     ((++KEYS_SENT))
     wait_for 10 grep -q "^done $KEYS_SENT\$" "$E2E_TMP/keys.log" || fail "the key $1 was not sent"
+}
+
+# ---- GNOME's screenshot permission -------------------------------------
+
+# Logs every access dialog the portal asks GNOME Shell for, and its answer.
+watch_access_dialogs() {
+    session_command
+    "${SESSION_COMMAND[@]}" dbus-monitor --session \
+        "type='method_call',interface='org.freedesktop.impl.portal.Access',member='AccessDialog'" \
+        >"$E2E_TMP/access.txt" 2>&1 &
+    sleep 0.5
+}
+# Whether the portal asked for at least N dialogs.
+access_dialog_asked() { (($(grep -c 'member=AccessDialog' "$E2E_TMP/access.txt") >= $1)); }
+
+# Answers GNOME Shell's dialog: its first button, Deny, has the focus; Tab
+# goes to Allow. The shell shows it a moment after the call.
+answer_access_dialog() {
+    sleep 1.5
+    if [[ $1 == Allow ]]; then gnome_key Tab; fi
+    gnome_key Return
+}
+
+# The permission store's screenshot entry, for an app id or all of them.
+screenshot_permission() {
+    in_session gdbus call --session --dest org.freedesktop.impl.portal.PermissionStore \
+        --object-path /org/freedesktop/impl/portal/PermissionStore \
+        --method org.freedesktop.impl.portal.PermissionStore.Lookup screenshot screenshot 2>&1
+}
+
+# The tool window opens after the capture that asked (open_tools sends the
+# click first).
+open_tools_asked() {
+    local what=$1
+    wait_for 30 tool_window_visible || fail "$what: the tool window did not open$(capture_message)"
+    covers_output() { [[ $(tool_window_geometry) == "0 0 $SESSION_WIDTH $SESSION_HEIGHT" ]]; }
+    wait_for 10 covers_output || fail "$what: the tool window is at $(tool_window_geometry), not full screen"
+}
+
+# ---- The exported menu (com.canonical.dbusmenu) ------------------------
+
+menu_layout() {
+    in_session gdbus call --session --dest "$item_service" --object-path /MenuBar \
+        --method com.canonical.dbusmenu.GetLayout -- 0 -1 '@as []'
+}
+# The id of the item with that label (mnemonic marks taken out).
+menu_item_id() {
+    menu_layout | python3 -c '
+import re, sys
+text, want = sys.stdin.read(), sys.argv[1]
+for ident, props in re.findall(r"\((\d+), \{([^{}]*)\}, (?:@av )?\[\]\)", text):
+    label = re.search(r"'"'"'label'"'"': <'"'"'([^'"'"']*)'"'"'>", props)
+    if label and label.group(1).replace("_", "") == want:
+        print(ident)
+        break
+else:
+    sys.exit(1)' "$1"
+}
+expect_exported_menu() {
+    local layout label
+    layout=$(menu_layout) || fail "the exported menu cannot be read"
+    for label in "E-mail collect" "Color picker, size, cut tools [ESC to exit]" "Exit"; do
+        menu_item_id "$label" >/dev/null || fail "the exported menu has no item '$label': $layout"
+    done
+    [[ $layout == *"'toggle-type': <'checkmark'>"* ]] || fail "the exported menu has no check box: $layout"
+    [[ $layout == *"'type': <'separator'>"* ]] || fail "the exported menu has no separator: $layout"
+    note "ok: the exported menu holds its items"
+}
+# Chooses an item as the extension does when it is clicked.
+menu_click() {
+    local id
+    id=$(menu_item_id "$1") || fail "the exported menu has no item '$1'"
+    in_session gdbus call --session --dest "$item_service" --object-path /MenuBar \
+        --method com.canonical.dbusmenu.AboutToShow 0 >/dev/null || fail "AboutToShow was not answered"
+    in_session gdbus call --session --dest "$item_service" --object-path /MenuBar \
+        --method com.canonical.dbusmenu.Event "$id" clicked '<int32 0>' 0 >/dev/null ||
+        fail "the click on '$1' was not answered"
 }
