@@ -10,6 +10,8 @@ target_sources(vornik_platform PRIVATE
   freedesktop/portalrequest.h
   freedesktop/picturesfolder.cpp
   freedesktop/picturesfolder.h
+  freedesktop/screenshotpermission.cpp
+  freedesktop/screenshotpermission.h
   freedesktop/screenshotportal.cpp
   freedesktop/screenshotportal.h
 )

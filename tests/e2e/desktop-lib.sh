@@ -375,7 +375,7 @@ expect_start_registers() {
     [[ $announced == "$menu" ]] || fail "$when: the item names an exported menu: $announced, expected $menu"
     # The item stays registered, and its Id can be read: a panel that reads
     # it a moment later finds it.
-    sleep 1.5
+    sleep 3
     program_item || fail "$when: the item left the watcher a moment after registering"
     item_property Id | grep -q '"vornik-tools"' || fail "$when: the item's Id cannot be read"
 }
@@ -525,12 +525,16 @@ watch_access_dialogs() {
 # Whether the portal asked for at least N dialogs.
 access_dialog_asked() { (($(grep -c 'member=AccessDialog' "$E2E_TMP/access.txt") >= $1)); }
 
-# Answers GNOME Shell's dialog: its first button, Deny, has the focus; Tab
-# goes to Allow. The shell shows it a moment after the call.
+# Answers GNOME Shell's dialog: Tab and Return choose Allow, Escape is Deny.
+# The shell shows it a moment after the call.
 answer_access_dialog() {
-    sleep 1.5
-    if [[ $1 == Allow ]]; then gnome_key Tab; fi
-    gnome_key Return
+    sleep 3
+    if [[ $1 == Allow ]]; then
+        gnome_key Tab
+        gnome_key Return
+    else
+        gnome_key Escape
+    fi
 }
 
 # The permission store's screenshot entry, for an app id or all of them.
@@ -587,4 +591,46 @@ menu_click() {
     in_session gdbus call --session --dest "$item_service" --object-path /MenuBar \
         --method com.canonical.dbusmenu.Event "$id" clicked '<int32 0>' 0 >/dev/null ||
         fail "the click on '$1' was not answered"
+}
+
+# Starts the program as GNOME starts a program from its menu entry or from
+# autostart: in a systemd scope of its own named after the entry, the scope
+# the portal takes the program's app id from. The entry APP_ID.desktop is
+# installed for the shell to know the app. Further arguments are VAR=value
+# pairs for its environment.
+SCOPES=()
+start_app_in_scope() {
+    local app_id=$1; shift
+    cat >"$CH/usr/share/applications/$app_id.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Vornik Tools (test entry)
+Exec=/usr/bin/vornik-tools
+Icon=vornik-tools
+Categories=Utility;
+ENTRY
+    local scope="user.slice/user-2747.slice/user@2747.service/app.slice/app-gnome-${app_id}-$$.scope"
+    local hierarchy
+    for hierarchy in systemd unified; do
+        [[ -d /sys/fs/cgroup/$hierarchy ]] || continue
+        mkdir -p "/sys/fs/cgroup/$hierarchy/$scope"
+        SCOPES+=("/sys/fs/cgroup/$hierarchy/$scope")
+    done
+    ((${#SCOPES[@]})) || fail "no cgroup hierarchy to make the scope in"
+    session_command
+    local enter="" dir
+    for dir in "${SCOPES[@]}"; do enter+="echo \$\$ >$dir/cgroup.procs && "; done
+    # The shell moves itself into the scope and becomes the program.
+    chroot "$CH" sh -c "${enter}exec \"\$@\"" sh "${SESSION_COMMAND[@]:2}" "$@" /usr/bin/vornik-tools \
+        >"$E2E_TMP/app.log" 2>&1 &
+    APP_PID=$!
+}
+remove_scopes() {
+    local dir
+    for dir in "${SCOPES[@]}"; do
+        rmdir "$dir" 2>/dev/null || true
+        # The folders above it, where empty.
+        rmdir -p --ignore-fail-on-non-empty "$(dirname "$dir")" 2>/dev/null || true
+    done
+    SCOPES=()
 }

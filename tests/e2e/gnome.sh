@@ -97,4 +97,57 @@ answer_yes() {
 wait_for 20 answer_yes || fail "Alt+Y in the confirmation did not end the program"
 wait_for 10 not registered_item || fail "the item stayed registered after Exit"
 note "ok: Alt+Y ends the program and its item leaves the watcher"
+note "started from a menu entry: the first capture from the tray asks, and the answer counts"
+# A program GNOME starts from an entry runs in the entry's scope, and the
+# portal asks the shell's dialog with that app id, which the shell shows only
+# for the focused app.
+consent_window() { x11_window '^Screenshot permission - Vornik Tools$'; }
+focused_is_consent() { [[ -n $(consent_window) && $(x11 xdotool getwindowfocus 2>/dev/null) == "$(consent_window)" ]]; }
+message_box() { x11_window '^Vornik Tools$'; }
+close_message_box() {
+    x11 xdotool search --onlyvisible --name '^Vornik Tools$' windowactivate --sync >/dev/null 2>&1
+    x11 xdotool key Return
+    sleep 0.3
+    [[ -z $(message_box) ]]
+}
+asked=$(grep -c 'member=AccessDialog' "$E2E_TMP/access.txt")
+start_app_in_scope org.example.VornikTools
+wait_for_registered_item "started in the scope of org.example.VornikTools.desktop"
+panel_calls Activate 600 15
+wait_for 10 focused_is_consent || fail "no window of the program's own holds the focus while GNOME is asked"
+wait_for 30 access_dialog_asked $((asked + 1)) || fail "GNOME Shell was not asked for the app's screenshot permission"
+grep -q 'string "org.example.VornikTools"' "$E2E_TMP/access.txt" || fail "the portal asked for another app id"
+answer_access_dialog Allow
+open_tools_asked "the first capture of the app, once allowed (store: $(screenshot_permission))"
+[[ -z $(consent_window) ]] || fail "the program's window stayed after GNOME's answer"
+expect_colour_at 300 300 "#${NATIVE^^}" "F3 over the native window, in the app's first capture"
+[[ $(screenshot_permission) == *"'org.example.VornikTools': ['yes']"* ]] ||
+    fail "the permission store holds $(screenshot_permission)"
+open_tools "the app's second capture"
+access_dialog_asked $((asked + 2)) && fail "the app's second capture asked again"
+x11 xdotool key Escape
+wait_for 10 not tool_window_visible || fail "Escape did not close the tool window"
+note "ok: the app's first capture from the tray asked GNOME, and the answer was kept"
+stop_app
+remove_scopes
+
+note "started from another entry, the user says no"
+start_app_in_scope org.example.VornikDenied
+wait_for_registered_item "started in the scope of org.example.VornikDenied.desktop"
+panel_calls Activate 600 15
+wait_for 30 access_dialog_asked $((asked + 2)) || fail "GNOME Shell was not asked for the second app's permission"
+answer_access_dialog Deny
+wait_for 20 message_box || fail "no message after the refusal (store: $(screenshot_permission))"
+tool_window_visible && fail "the tool window opened after the refusal"
+[[ $(screenshot_permission) == *"'org.example.VornikDenied': ['no']"* ]] ||
+    fail "the permission store holds $(screenshot_permission)"
+wait_for 10 close_message_box || fail "the message did not close"
+# Refused once, the next capture says so at once, without asking again.
+panel_calls Activate 600 15
+wait_for 10 message_box || fail "no message at the capture after the refusal"
+access_dialog_asked $((asked + 3)) && fail "the capture after the refusal asked again"
+wait_for 10 close_message_box || fail "the message did not close"
+note "ok: a refusal gives one message, kept for the next capture"
+stop_app
+remove_scopes
 echo "GNOME: all checks passed"
