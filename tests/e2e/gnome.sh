@@ -32,6 +32,17 @@ extension() {
         --method "org.gnome.Shell.Extensions.$1Extension" "$EXTENSION" >/dev/null
 }
 
+note "a start whose X connection fails"
+start_app XAUTHORITY=/nonexistent
+status=0
+wait "$APP_PID" || status=$?
+APP_PID=
+((status == 1)) || fail "without the X authority the program ended with status $status"
+grep -q 'cannot connect to the X display' "$E2E_TMP/app.log" || fail "it did not say why it ended: $(cat "$E2E_TMP/app.log")"
+[[ -z $(registered_items) ]] || fail "it left an item behind: $(registered_items)"
+: >"$E2E_TMP/app.log"
+note "ok: it says why it ended and leaves no item"
+
 note "the item registers at each of ten starts"
 for start in 1 2 3 4 5 6 7 8 9 10; do
     if ((start % 3 == 0)); then
