@@ -628,9 +628,11 @@ ENTRY
 remove_scopes() {
     local dir
     for dir in "${SCOPES[@]}"; do
-        rmdir "$dir" 2>/dev/null || true
-        # The folders above it, where empty.
-        rmdir -p --ignore-fail-on-non-empty "$(dirname "$dir")" 2>/dev/null || true
+        # The scope and the folders above it that were made for it, where empty.
+        while [[ $dir == /sys/fs/cgroup/*/user.slice* ]]; do
+            rmdir "$dir" 2>/dev/null || break
+            dir=$(dirname "$dir")
+        done
     done
     SCOPES=()
 }
