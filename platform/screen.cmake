@@ -8,6 +8,10 @@ target_sources(vornik_platform PRIVATE
   freedesktop/portalfile.h
   freedesktop/portalrequest.cpp
   freedesktop/portalrequest.h
+  freedesktop/picturesfolder.cpp
+  freedesktop/picturesfolder.h
+  freedesktop/screenshotpermission.cpp
+  freedesktop/screenshotpermission.h
   freedesktop/screenshotportal.cpp
   freedesktop/screenshotportal.h
 )

@@ -2,7 +2,9 @@
 
 #include "platform/error.h"
 #include "platform/freedesktop/portalfile.h"
+#include "platform/freedesktop/picturesfolder.h"
 #include "platform/freedesktop/portalrequest.h"
+#include "platform/freedesktop/screenshotpermission.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -11,6 +13,12 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QThread>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <QWindow>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
@@ -20,10 +28,18 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+#include <cerrno>
+#include <memory>
 #include <cstring>
 #include <ctime>
 #include <optional>
 #include <utility>
+
+#include <sys/stat.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace vornik {
 
@@ -161,24 +177,30 @@ bool ScreenshotPortal::offeredOnSessionBus()
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-bool ScreenshotPortal::capture(Bitmap& into)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        fail(QStringLiteral("there is no session bus to reach the screenshot portal"));
+namespace {
 
+// What one screenshot request came to.
+struct PortalAnswer {
+    uint response = 2;
+    QVariantMap results;
+};
+
+// Sends one request for a picture of the screen and waits for the answer;
+// a request that cannot be made, or is not answered within `timeoutMs`, is
+// raised as a failure.
+PortalAnswer requestPicture(QDBusConnection& bus, int timeoutMs)
+{
     const QString token = newHandleToken();
     const QString expected =
         QString::fromStdString(portalRequestPath(bus.baseService().toStdString(), token.toStdString()));
     // Listening starts before the call: the portal may answer on the
     // request's path before its reply to the call arrives.
     PortalRequest request(bus, expected);
-    const std::time_t requestedAt = std::time(nullptr);
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(kPortalService, kPortalPath, kScreenshotInterface, QStringLiteral("Screenshot"));
     call << QString() << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("interactive"), false}};
-    QDBusPendingCallWatcher watcher(bus.asyncCall(call, m_timeoutMs));
+    QDBusPendingCallWatcher watcher(bus.asyncCall(call, timeoutMs));
     QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &request, [&request](QDBusPendingCallWatcher* w) {
         const QDBusPendingReply<QDBusObjectPath> reply = *w;
         if (reply.isError())
@@ -188,16 +210,172 @@ bool ScreenshotPortal::capture(Bitmap& into)
             request.follow(reply.value().path());
     });
 
-    if (!request.wait(m_timeoutMs))
-        fail(QStringLiteral("the screenshot portal did not answer within %1 seconds").arg(m_timeoutMs / 1000.0));
+    if (!request.wait(timeoutMs))
+        fail(QStringLiteral("the screenshot portal did not answer within %1 seconds").arg(timeoutMs / 1000.0));
     if (!request.failure().isEmpty())
         fail(request.failure());
-    if (request.response() == 1u)
+    return {*request.response(), request.results()};
+}
+
+} // namespace
+
+namespace {
+
+// The permission store's answer for the app id.
+StoredScreenshotPermission storedPermission(QDBusConnection& bus, const std::string& appId)
+{
+    QDBusMessage lookup = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
+        QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"), QStringLiteral("Lookup"));
+    lookup << QStringLiteral("screenshot") << QStringLiteral("screenshot");
+    const QDBusMessage reply = bus.call(lookup, QDBus::Block, 5000);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        return reply.errorName() == QLatin1String("org.freedesktop.portal.Error.NotFound")
+                   ? StoredScreenshotPermission::Unset
+                   : StoredScreenshotPermission::Unknown;
+    if (reply.arguments().isEmpty())
+        return StoredScreenshotPermission::Unknown;
+    const QVariant table = reply.arguments().constFirst();
+    QMap<QString, QStringList> entries;
+    if (table.canConvert<QDBusArgument>())
+        table.value<QDBusArgument>() >> entries;
+    const auto found = entries.constFind(QString::fromStdString(appId));
+    if (found == entries.constEnd() || found->isEmpty())
+        return StoredScreenshotPermission::Unset;
+    return found->constFirst() == QLatin1String("yes") ? StoredScreenshotPermission::Yes
+                                                      : StoredScreenshotPermission::No;
+}
+
+QString allowLater(const std::string& appId)
+{
+    return QStringLiteral("To allow it, run: %1").arg(QString::fromStdString(allowScreenshotsCommand(appId)));
+}
+
+// The window that holds the focus while GNOME asks: the shell shows its
+// dialog for the focused app only, and knows the window as the app of the
+// id through its X11 class (and the GTK application id mutter also reads).
+class ConsentWindow {
+public:
+    explicit ConsentWindow(const std::string& appId)
+    {
+        m_widget.setWindowTitle(QStringLiteral("Screenshot permission - Vornik Tools"));
+        m_widget.setWindowFlag(Qt::WindowStaysOnTopHint);
+        auto* layout = new QVBoxLayout(&m_widget);
+        auto* text = new QLabel(QStringLiteral("Vornik Tools needs your permission to take screenshots.\n"
+                                               "GNOME asks for it now."));
+        layout->addWidget(text);
+        m_widget.adjustSize();
+        m_widget.winId(); // the native window, to name its class before it is shown
+        nameWindowClass(appId);
+        m_widget.show();
+        m_widget.raise();
+        m_widget.activateWindow();
+        if (QWindow* window = m_widget.windowHandle())
+            window->requestActivate();
+    }
+
+    // Waits until the window has the focus; false when it did not get it
+    // within `timeoutMs`.
+    bool waitForFocus(int timeoutMs)
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (QGuiApplication::focusWindow() != m_widget.windowHandle() || !m_widget.windowHandle()) {
+            if (elapsed.elapsed() > timeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+            QThread::msleep(10);
+        }
+        return true;
+    }
+
+private:
+    void nameWindowClass(const std::string& appId)
+    {
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (!x11 || !x11->display())
+            return;
+        Display* display = x11->display();
+        const auto window = static_cast<Window>(m_widget.winId());
+        std::string name = appId;
+        XClassHint hint{name.data(), name.data()};
+        XSetClassHint(display, window, &hint);
+        const Atom gtkId = XInternAtom(display, "_GTK_APPLICATION_ID", False);
+        const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+        XChangeProperty(display, window, gtkId, utf8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(appId.data()), static_cast<int>(appId.size()));
+        XFlush(display);
+    }
+
+    QWidget m_widget;
+};
+
+} // namespace
+
+bool ScreenshotPortal::capture(Bitmap& into)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        fail(QStringLiteral("there is no session bus to reach the screenshot portal"));
+
+    // GNOME asks a program with an app id only while it has the focus.
+    const std::string appId = sessionIsGnome() ? (m_appId ? m_appId() : ownPortalAppId()) : std::string();
+    std::unique_ptr<ConsentWindow> consent;
+    int timeoutMs = m_timeoutMs;
+    if (!appId.empty()) {
+        switch (storedPermission(bus, appId)) {
+        case StoredScreenshotPermission::No:
+            fail(QStringLiteral("GNOME does not allow Vornik Tools to take screenshots. ") + allowLater(appId));
+        case StoredScreenshotPermission::Yes:
+            break;
+        case StoredScreenshotPermission::Unset:
+        case StoredScreenshotPermission::Unknown:
+            consent = std::make_unique<ConsentWindow>(appId);
+            if (consent->waitForFocus(3000))
+                timeoutMs = std::max(timeoutMs, kConsentTimeoutMs);
+            break;
+        }
+    }
+
+    const std::time_t requestedAt = std::time(nullptr);
+    PortalAnswer answer;
+    try {
+        answer = requestPicture(bus, timeoutMs);
+    } catch (const Error&) {
+        if (!consent)
+            throw;
+        // GNOME did not put the question (the shell refused to show its
+        // dialog, and the portal then never answers).
+        fail(QStringLiteral("GNOME did not ask whether Vornik Tools may take screenshots. ") + allowLater(appId));
+    }
+    consent.reset();
+    if (!appId.empty() && answer.response != 0u) {
+        if (storedPermission(bus, appId) == StoredScreenshotPermission::No)
+            fail(QStringLiteral("GNOME does not allow Vornik Tools to take screenshots. ") + allowLater(appId));
+    }
+    if (answer.response == 1u) {
+        // KDE's portal saves every picture in the user's pictures folder
+        // and refuses, without a word, where that folder does not exist, as
+        // on a fresh account. Such a refusal is answered by making the
+        // folder and asking once more.
+        const std::string pictures = userPicturesFolder();
+        struct stat info {};
+        if (!pictures.empty() && ::stat(pictures.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+            const std::string error = makeFolderPath(pictures);
+            if (!error.empty())
+                fail(QStringLiteral("the screenshot portal refused to take a picture, and the pictures folder \"%1\" "
+                                    "it may need cannot be made (%2)")
+                         .arg(QString::fromStdString(pictures), QString::fromLocal8Bit(error)));
+            answer = requestPicture(bus, m_timeoutMs);
+        }
+    }
+    if (answer.response == 1u)
         fail(QStringLiteral("the screenshot portal refused to take a picture"));
-    if (request.response() != 0u)
+    if (answer.response != 0u)
         fail(QStringLiteral("the screenshot portal could not take a picture"));
 
-    const QUrl uri(request.results().value(QStringLiteral("uri")).toString());
+    const QUrl uri(answer.results.value(QStringLiteral("uri")).toString());
     if (!uri.isLocalFile())
         fail(QStringLiteral("the screenshot portal gave no picture file"));
     const QString path = uri.toLocalFile();

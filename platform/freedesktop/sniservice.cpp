@@ -594,9 +594,17 @@ void StatusNotifierTrayService::registerWithWatcher(const Key& key, const QStrin
     const auto found = m_entries.find(key);
     if (found == m_entries.end() || found->second->serviceName != serviceName)
         return;
+    // The item is registered by its object path, sent from the item's own
+    // connection, so the watcher takes the connection's unique name with it.
+    // Registered by its well-known name, GNOME Shell's AppIndicator
+    // extension also watches that name, and when the watch's first report
+    // comes after the extension has read the item's properties, it forgets
+    // Id and Menu, fails to read them again ("Argument two may not be
+    // null") and drops the item: at about every other start the moment the
+    // extension is enabled, as at login.
     QDBusMessage call = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService,
                                                        QStringLiteral("RegisterStatusNotifierItem"));
-    call << serviceName;
+    call << kItemPath;
     auto* pending =
         new QDBusPendingCallWatcher(QDBusConnection(found->second->connectionName).asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* watcher) {

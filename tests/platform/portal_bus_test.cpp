@@ -51,6 +51,23 @@ Bitmap previousCapture()
 
 class ScreenshotPortalTest : public ::testing::Test {
 protected:
+    // A home of the test's own, with its pictures folder, so that a refusal
+    // makes no folder in the real one.
+    ScreenshotPortalTest() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
+    {
+        std::filesystem::create_directories(folder.path("home/Pictures"));
+        qputenv("HOME", QByteArray::fromStdString(folder.path("home")));
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+    ~ScreenshotPortalTest() override
+    {
+        qputenv("HOME", m_oldHome);
+        if (m_oldConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    }
+
     // A picture the size of the test's screen whose pixel (x, y) encodes x
     // and y, written where the portal says it wrote it.
     QString writePicture(const std::string& name)
@@ -77,6 +94,9 @@ protected:
 
     testing::TestFolder folder;
     testing::FakeScreenshotPortal fake;
+
+private:
+    QByteArray m_oldHome, m_oldConfig;
 };
 
 TEST_F(ScreenshotPortalTest, ThePictureBecomesTheCaptureAndItsFileGoes)
@@ -155,6 +175,63 @@ TEST_F(ScreenshotPortalTest, FailuresAreReportedAndLeaveThePreviousCapture)
         EXPECT_EQ(into.width(), 3);
         EXPECT_EQ(into.pixel32(2, 1), 0xFF123456u);
     }
+}
+
+// KDE's portal refuses every request while the user's pictures folder is
+// missing; the program makes the folder (where user-dirs.dirs says it is, or
+// ~/Pictures) and asks once more. A refusal with the folder in place stays a
+// refusal, asked once.
+TEST_F(ScreenshotPortalTest, ARefusalForWantOfThePicturesFolderMakesItAndAsksAgain)
+{
+    const std::string home = folder.path("fresh");
+    std::filesystem::create_directories(home + "/config");
+    qputenv("HOME", QByteArray::fromStdString(home));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home + "/config"));
+    struct Case {
+        const char* what;
+        const char* userDirs; // nullptr: no user-dirs.dirs
+        std::string folder;
+    };
+    const Case cases[] = {
+        {"the default folder", nullptr, home + "/Pictures"},
+        {"a folder of user-dirs.dirs, two levels deep", "XDG_PICTURES_DIR=\"$HOME/My pictures/shots\"\n",
+         home + "/My pictures/shots"},
+    };
+    for (const Case& c : cases) {
+        if (c.userDirs)
+            testing::writeBytes(home + "/config/user-dirs.dirs", c.userDirs);
+        fake.answer = testing::FakeScreenshotPortal::Answer::NeedsFolder;
+        fake.neededFolder = QString::fromStdString(c.folder);
+        fake.requests = 0;
+        fake.uri = QUrl::fromLocalFile(writePicture("out.png")).toString();
+        ScreenshotPortal portal(5000);
+        Bitmap into = previousCapture();
+        EXPECT_EQ(captureFailure(portal, into), "no failure") << c.what;
+        EXPECT_EQ(into.width(), QGuiApplication::primaryScreen()->geometry().width()) << c.what;
+        EXPECT_TRUE(std::filesystem::is_directory(c.folder)) << c.what;
+        EXPECT_EQ(fake.requests, 2) << c.what;
+
+        // Now the folder is there; a refusal is reported after one request.
+        fake.answer = testing::FakeScreenshotPortal::Answer::Refuse;
+        fake.requests = 0;
+        EXPECT_EQ(captureFailure(portal, into), "Cannot capture the screen: the screenshot portal refused to take a picture")
+            << c.what;
+        EXPECT_EQ(fake.requests, 1) << c.what;
+    }
+
+    // A folder that cannot be made is named in the message.
+    testing::writeBytes(home + "/config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/file/Pictures\"\n");
+    testing::writeBytes(home + "/file", "a file where a folder would go");
+    fake.answer = testing::FakeScreenshotPortal::Answer::NeedsFolder;
+    fake.neededFolder = QString::fromStdString(home + "/file/Pictures");
+    fake.requests = 0;
+    ScreenshotPortal portal(5000);
+    Bitmap into = previousCapture();
+    EXPECT_EQ(captureFailure(portal, into),
+              "Cannot capture the screen: the screenshot portal refused to take a picture, and the pictures folder \"" +
+                  home + "/file/Pictures\" it may need cannot be made (Not a directory)");
+    EXPECT_EQ(fake.requests, 1);
+    EXPECT_EQ(into.pixel32(2, 1), 0xFF123456u);
 }
 
 TEST(ScreenshotPortalAbsent, IsReportedAndNotOffered)

@@ -1,5 +1,7 @@
+#include "platform/freedesktop/picturesfolder.h"
 #include "platform/freedesktop/portalfile.h"
 #include "platform/freedesktop/portalrequest.h"
+#include "platform/freedesktop/screenshotpermission.h"
 
 #include "../support/testfolder.h"
 
@@ -147,6 +149,80 @@ TEST_F(PortalPicture, WhatIsNotAFileIsReported)
     const PortalPictureFile missing = takePortalPicture(folder.path("missing.png"), now);
     EXPECT_FALSE(missing.error.empty());
     EXPECT_FALSE(missing.removed);
+}
+
+TEST(PicturesFolder, IsReadAsXdgUserDirsWritesIt)
+{
+    struct Case {
+        const char* what;
+        const char* userDirs;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"no file", "", "/home/u/Pictures"},
+        {"the default line", "# written by xdg-user-dirs-update\nXDG_PICTURES_DIR=\"$HOME/Pictures\"\n",
+         "/home/u/Pictures"},
+        {"a translated name", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n",
+         "/home/u/Bilder"},
+        {"an absolute path", "XDG_PICTURES_DIR=\"/data/shots/\"\n", "/data/shots"},
+        {"the home folder itself", "XDG_PICTURES_DIR=\"$HOME/\"\n", "/home/u"},
+        {"escaped characters", "XDG_PICTURES_DIR=\"$HOME/a \\\"b\\\" \\$c\"\n", "/home/u/a \"b\" $c"},
+        {"the last line counts", "XDG_PICTURES_DIR=\"$HOME/One\"\nXDG_PICTURES_DIR=\"$HOME/Two\"\n",
+         "/home/u/Two"},
+        {"a commented line is no line", "#XDG_PICTURES_DIR=\"$HOME/Old\"\n", "/home/u/Pictures"},
+        {"spaces around and CR LF", "  XDG_PICTURES_DIR = \"$HOME/Shots\"\r\n", "/home/u/Shots"},
+        {"another key that starts the same", "XDG_PICTURES_DIRS=\"$HOME/No\"\n", "/home/u/Pictures"},
+        {"a relative value is not a path", "XDG_PICTURES_DIR=\"Pictures2\"\n", "/home/u/Pictures"},
+        {"$HOMEX is not $HOME", "XDG_PICTURES_DIR=\"$HOMEX/p\"\n", "/home/u/Pictures"},
+        {"an unclosed quote", "XDG_PICTURES_DIR=\"$HOME/Open\n", "/home/u/Pictures"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(picturesFolderFrom("/home/u", c.userDirs), c.folder) << c.what;
+}
+
+TEST(PicturesFolder, MakingItMakesTheMissingFoldersAbove)
+{
+    testing::TestFolder folder;
+    const std::string deep = folder.path("a/b c/d");
+    EXPECT_EQ(makeFolderPath(deep), "");
+    EXPECT_TRUE(std::filesystem::is_directory(deep));
+    EXPECT_EQ(makeFolderPath(deep), "") << "an existing folder is fine";
+    testing::writeBytes(folder.path("file"), "x");
+    EXPECT_EQ(makeFolderPath(folder.path("file")), "Not a directory");
+    EXPECT_EQ(makeFolderPath(folder.path("file/sub")), "Not a directory");
+}
+
+TEST(PortalAppId, ComesFromTheUnitADesktopStartedTheProgramIn)
+{
+    struct Case {
+        const char* what;
+        const char* cgroup;
+        const char* appId;
+    };
+    const char* slice = "/user.slice/user-1000.slice/user@1000.service/app.slice/";
+    const std::string gnomeMenu = std::string("0::") + slice + "app-gnome-org.example.Tool-4242.scope\n";
+    const std::string autostart = std::string("0::") + slice + "app-gnome-org.example.Tool-autostart.service\n";
+    const std::string escaped = std::string("0::") + slice + "app-gnome-org.example.my\\x2dtool-17.scope\n";
+    const std::string kde = std::string("0::") + slice + "app-org.kde.dolphin@a1b2c3.service\n";
+    const std::string noDots = std::string("0::") + slice + "app-gnome-vornik\\x2dtools-4242.scope\n";
+    const std::string terminal = std::string("0::") + slice + "vte-spawn-0d4f.scope\n";
+    const std::string hybrid = std::string("1:name=systemd:") + slice + "app-gnome-org.example.Tool-9.scope\n0::/\n";
+    const std::string both = std::string("9:name=systemd:/other.scope\n0::") + slice +
+                             "app-gnome-org.example.Tool-9.scope\n4:memory:/x\n";
+    const Case cases[] = {
+        {"started from a menu entry", gnomeMenu.c_str(), "org.example.Tool"},
+        {"started at login", autostart.c_str(), "org.example.Tool"},
+        {"an escaped dash in the id", escaped.c_str(), "org.example.my-tool"},
+        {"a launcher's service with a random part", kde.c_str(), "org.kde.dolphin"},
+        {"an entry name without dots gives no id", noDots.c_str(), ""},
+        {"a terminal's scope gives no id", terminal.c_str(), ""},
+        {"the systemd hierarchy where the unified one is the root", hybrid.c_str(), "org.example.Tool"},
+        {"the unified hierarchy first", both.c_str(), "org.example.Tool"},
+        {"no cgroup file", "", ""},
+        {"a unit that is not a scope, service or slice", "0::/app-gnome-org.example.Tool-1.mount\n", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(portalAppIdFromCgroup(c.cgroup), c.appId) << c.what;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
@@ -32,6 +33,7 @@ public:
         Error,        // an error reply to the call
         PictureFirst, // response 0 sent before the reply to the call
         PictureLate,  // response 0 a moment after the reply
+        NeedsFolder,  // response 0 where `neededFolder` exists, else 1 (KDE's portal)
     };
 
     FakeScreenshotPortal()
@@ -48,6 +50,7 @@ public:
 
     Answer answer = Answer::Picture;
     QString uri;
+    QString neededFolder;
     int requests = 0;
     QVariantMap lastOptions;
 
@@ -79,6 +82,8 @@ public:
             respond(connection, path, 0);
         else if (answer == Answer::PictureLate)
             QTimer::singleShot(300, [this, connection, path] { respond(connection, path, 0); });
+        else if (answer == Answer::NeedsFolder)
+            respond(connection, path, QFileInfo(neededFolder).isDir() ? 0 : 1);
         else if (answer == Answer::Refuse)
             respond(connection, path, 1);
         else if (answer == Answer::Fail)

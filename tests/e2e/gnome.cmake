@@ -1,0 +1,9 @@
+# The program on GNOME Shell with the AppIndicator extension and GNOME's
+# portal, inside the Debian 12 chroot that the desktop suites make on their
+# first run (some minutes) and keep in /var/cache/vornik-e2e; it installs the
+# program's Debian package there.
+vornik_add_e2e(e2e_gnome gnome.sh)
+set_property(TEST e2e_gnome PROPERTY SKIP_RETURN_CODE 77)
+# One desktop session in the chroot at a time.
+set_property(TEST e2e_gnome PROPERTY RESOURCE_LOCK desktop_chroot)
+set_property(TEST e2e_gnome PROPERTY TIMEOUT 1500)
