@@ -188,6 +188,7 @@ TForm1::TForm1()
     SavePictureDialog1.setDefaultExt("*.jpg");
     SavePictureDialog1.setFilter(buildPictureFilter(registeredPictureFormats()));
     SavePictureDialog1.setFilterIndex(1);
+    SavePictureDialog1.setShownOver(this);
 
     // The window sees every key before its focused control does: the filter
     // sits on the native window, which receives a key first and then hands
@@ -249,6 +250,7 @@ bool TForm1::event(QEvent* event)
         break;
     case QEvent::Show:
         m_exposedSinceShown = false;
+        m_shownFullScreen = isFullScreen();
         break;
     default:
         break;
@@ -307,8 +309,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     if (watched == windowHandle() && event->type() == QEvent::Expose && !m_exposedSinceShown && isVisible() &&
         windowHandle()->isExposed()) {
         m_exposedSinceShown = true;
-        if (isFullScreen())
-            requestFullScreen(*windowHandle());
+        if (m_shownFullScreen)
+            keepFullScreen();
         FormActivate();
     }
     if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
@@ -316,6 +318,22 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         FormKeyDown(virtualKeyOf(key->key()), key->modifiers());
     }
     return false; // the focused control still gets the key
+}
+
+// Sway, busy, now and then maps the tool window shown again soon after its
+// hiding tiled and writes the window's state without full screen, which Qt
+// takes over as the window's own state before the window's first exposure:
+// asked by Qt's state, the window then asked nothing. So the state the window
+// was shown in decides, and a Qt state that lost full screen is set again,
+// which asks the manager anew and keeps Qt's state and the window's in step.
+void TForm1::keepFullScreen()
+{
+    if (!isVisible())
+        return;
+    if (isFullScreen())
+        requestFullScreen(*windowHandle());
+    else
+        setWindowState(windowState() | Qt::WindowFullScreen);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event)
@@ -450,7 +468,11 @@ void TForm1::exportArea()
 {
     const ExportResult result = exportSelectedArea(*screenshot, selx1, sely1, selx2, sely2,
                                                    [this]() -> std::optional<std::string> {
-                                                       if (!SavePictureDialog1.Execute())
+                                                       const bool chosen = SavePictureDialog1.Execute();
+                                                       // The tool window stays open unless the
+                                                       // picture is saved.
+                                                       keepFullScreen();
+                                                       if (!chosen)
                                                            return std::nullopt;
                                                        return SavePictureDialog1.FileName();
                                                    });

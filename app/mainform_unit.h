@@ -130,6 +130,7 @@ private:
     void copyReadout(const TLabeledEdit* box);
     void releaseScreenSizedBuffers();
     void prepareWindowImage();
+    void keepFullScreen();
 
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<TrayMenuAdapter> m_trayMenu;
@@ -138,6 +139,10 @@ private:
     // draws them itself; none right after opening (the plain capture).
     std::optional<OverlayState> m_shownOverlay;
     bool m_exposedSinceShown = false;
+    // The window was shown full screen, as it always is: what the window
+    // manager is asked for again, whatever state Qt has taken over from it
+    // since.
+    bool m_shownFullScreen = false;
     std::unique_ptr<PointerAids> m_aids;
     // Set while a capture for the tool window is under way.
     bool m_capturing = false;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vornik {
@@ -44,10 +47,16 @@ signals:
     void changed();
 
 private:
+    void takeX11Clipboard();
+
     std::unique_ptr<ClipboardReader> m_reader;
     // Where the session calls for another way of watching (platform/clipboardwatcher.h).
     std::unique_ptr<ClipboardWatcher> m_watcher;
     std::chrono::milliseconds m_timeout{2000};
+    // Where a watcher runs: the text of the program's last copy while the
+    // X11 clipboard still waits for it, and how long it waits at most.
+    std::optional<QString> m_pendingX11Copy;
+    QTimer m_x11CopyDeadline;
 };
 
 } // namespace vornik

@@ -58,6 +58,10 @@ public:
     // besides the X11 clipboard: programs that read only this one get it too.
     virtual void offerText(const std::string& text) = 0;
 
+    // The last text offered is still this clipboard's content, or on its way
+    // there: no other copy has replaced it since.
+    virtual bool offerStands() const = 0;
+
 signals:
     // Once per new content of the clipboard, emitted outside any callback
     // of the window system's library.

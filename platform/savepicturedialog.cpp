@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
+#include <QWindow>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -180,6 +181,14 @@ void TSavePictureDialog::applySettings()
 bool TSavePictureDialog::Execute()
 {
     applySettings();
+    // A dialog without a window of its own to belong to is, to the window
+    // manager, no dialog of the window it covers: sway maps it behind a
+    // full-screen window, unfocused, and focusing it takes the window out of
+    // full screen. A dialog transient for that window shows over it.
+    if (m_shownOver && m_shownOver->windowHandle()) {
+        m_dialog->winId();
+        m_dialog->windowHandle()->setTransientParent(m_shownOver->windowHandle());
+    }
     if (m_dialog->exec() != QDialog::Accepted)
         return false;
     const QStringList chosen = m_dialog->selectedFiles();

@@ -55,6 +55,10 @@ public:
     const std::string& FileName() const { return m_fileName; }
     void setFileName(const std::string& fileName) { m_fileName = fileName; }
 
+    // The window the dialog belongs to when it shows, if any: the window
+    // manager keeps the dialog over it, also over a full-screen window.
+    void setShownOver(QWidget* window) { m_shownOver = window; }
+
     // Shows the dialog modally; true when the user accepted a name.
     bool Execute();
 
@@ -78,6 +82,7 @@ private:
 
     // Owned by the owner widget when there is one, else by this object.
     QPointer<QFileDialog> m_dialog;
+    QPointer<QWidget> m_shownOver;
     QLabel* m_pictureLabel = nullptr;
     QToolButton* m_previewButton = nullptr;
     PicturePreviewArea* m_pictureArea = nullptr;

@@ -152,6 +152,9 @@ public:
     virtual void offerText(std::string utf8) = 0;
     // This connection's own offer is the selection.
     virtual bool ownSelectionIsCurrent() const = 0;
+    // This connection's own offer has not been replaced, whether or not the
+    // compositor has confirmed it yet.
+    virtual bool ownOfferStands() const = 0;
 };
 
 namespace {
@@ -212,6 +215,8 @@ public:
     }
 
     bool ownSelectionIsCurrent() const override { return m_source && !m_ownSelectionPending; }
+
+    bool ownOfferStands() const override { return m_source != nullptr; }
 
 private:
     using Offer = typename Protocol::Offer;
@@ -414,6 +419,11 @@ void DataControlClipboard::offerText(const std::string& text)
     const QByteArray utf8 = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
     m_connection->offerText(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     wl_display_flush(m_connection->display());
+}
+
+bool DataControlClipboard::offerStands() const
+{
+    return m_connection->ownOfferStands();
 }
 
 ClipboardText DataControlClipboard::read(std::chrono::milliseconds timeout)

@@ -21,6 +21,7 @@ public:
 
     ClipboardText read(std::chrono::milliseconds timeout) override;
     void offerText(const std::string& text) override;
+    bool offerStands() const override;
 
     class Connection;
 
