@@ -1,6 +1,7 @@
 vornik_add_gtest(overlay_tests
   ${CMAKE_CURRENT_LIST_DIR}/agg2d_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/overlay_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/picturefit_test.cpp
 )
 target_link_libraries(overlay_tests PRIVATE vornik_screentools)
 
