@@ -288,3 +288,77 @@ wait_for_full_screen_tool_window() {
     covers_output() { [[ $(tool_window_geometry) == "0 0 $WL_WIDTH $WL_HEIGHT" ]]; }
     wait_for 10 covers_output || fail "$what: the tool window is at $(tool_window_geometry), not full screen"
 }
+
+# Opens the tool window as a click on the panel's icon does and waits until
+# it has the focus and covers the output.
+open_tool_window() {
+    local what=$1
+    in_session dbus-send --session --print-reply --dest="$item_service" "$item_path" \
+        org.kde.StatusNotifierItem.Activate int32:1200 int32:15 >/dev/null ||
+        fail "$what: Activate was not answered"
+    wait_for 30 tool_window_visible ||
+        fail "$what: the tool window did not open; the portal's log ends: $(tail -n 5 "$E2E_TMP/portal.log")"
+    wait_for 10 focused_window_is Form1 || fail "$what: the tool window did not get the focus"
+    wait_for_full_screen_tool_window "$what"
+}
+
+# Every collection pass saves emails.txt anew (a new file put in its place),
+# so each "pass" line of $E2E_TMP/passes.log is one pass; passes counts them.
+watch_collection_passes() {
+    python3 - "$APP_DIR" >"$E2E_TMP/passes.log" <<'PY' &
+import ctypes, os, struct, sys
+libc = ctypes.CDLL(None, use_errno=True)
+fd = libc.inotify_init()
+IN_CLOSE_WRITE, IN_MOVED_TO = 0x8, 0x80
+if fd < 0 or libc.inotify_add_watch(fd, sys.argv[1].encode(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0:
+    sys.exit("cannot watch " + sys.argv[1])
+print("ready", flush=True)
+while True:
+    data, at = os.read(fd, 65536), 0
+    while at < len(data):
+        _, _, _, length = struct.unpack_from("iIII", data, at)
+        name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
+        at += 16 + length
+        if name == "emails.txt":
+            print("pass", flush=True)
+PY
+    E2E_PIDS+=($!)
+    wait_for 10 grep -q ready "$E2E_TMP/passes.log" || fail "cannot watch the program's folder"
+}
+passes() { grep -c '^pass' "$E2E_TMP/passes.log"; }
+
+# The node of sway's tree of the window titled so, as "fullscreen_mode
+# focused visible x y width height"; nothing when there is none.
+sway_window_state() {
+    in_session swaymsg -t get_tree | python3 -c '
+import json, sys
+def find(node):
+    if node.get("name") == sys.argv[1] and node.get("shell"):
+        return node
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found = find(child)
+        if found:
+            return found
+node = find(json.load(sys.stdin))
+if node:
+    r = node["rect"]
+    print(node.get("fullscreen_mode"), node.get("focused"), node.get("visible"), r["x"], r["y"], r["width"], r["height"])
+' "$1"
+}
+
+# "X Y W H" of the output as sway lays it out (in the session's logical
+# pixels, which is what Xwayland's clients see).
+sway_output_rect() {
+    in_session swaymsg -t get_outputs | python3 -c '
+import json, sys
+r = json.load(sys.stdin)[0]["rect"]
+print(r["x"], r["y"], r["width"], r["height"])'
+}
+
+# sway shows the window of that title full screen over the whole output.
+sway_covers_output() {
+    local state
+    state=$(sway_window_state "$1") && [[ -n $state ]] || return 1
+    read -r mode _ visible x y w h <<<"$state"
+    [[ $mode == 1 && $visible == True && "$x $y $w $h" == "$(sway_output_rect)" ]]
+}

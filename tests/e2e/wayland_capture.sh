@@ -23,28 +23,7 @@ account_files >"$E2E_TMP/files-before"
 
 start_app_in_session QT_QPA_PLATFORM=xcb
 
-# Every collection pass saves emails.txt anew (a new file put in its place),
-# so each line of this log is one pass.
-python3 - "$APP_DIR" >"$E2E_TMP/passes.log" <<'PY' &
-import ctypes, os, struct, sys
-libc = ctypes.CDLL(None, use_errno=True)
-fd = libc.inotify_init()
-IN_CLOSE_WRITE, IN_MOVED_TO = 0x8, 0x80
-if fd < 0 or libc.inotify_add_watch(fd, sys.argv[1].encode(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0:
-    sys.exit("cannot watch " + sys.argv[1])
-print("ready", flush=True)
-while True:
-    data, at = os.read(fd, 65536), 0
-    while at < len(data):
-        _, _, _, length = struct.unpack_from("iIII", data, at)
-        name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
-        at += 16 + length
-        if name == "emails.txt":
-            print("pass", flush=True)
-PY
-E2E_PIDS+=($!)
-wait_for 10 grep -q ready "$E2E_TMP/passes.log" || fail "cannot watch the program's folder"
-passes() { grep -c '^pass' "$E2E_TMP/passes.log"; }
+watch_collection_passes
 
 wait_for_registered_item
 
@@ -53,10 +32,9 @@ wait_for 20 not tool_window_visible || fail "the main window did not hide after 
 
 # Opens the tool window as a click on the panel's icon does, points at (X,
 # Y), copies the colour readout with F3 and reads the clipboard as native
-# programs do, and checks that the copy made one collection pass. (Once the
-# program's copy is the Wayland selection, sway's Xwayland serves it to X11
-# programs only while one of theirs has the focus, as it does any native
-# copy; xclip, without a window, gets nothing.) The seat of a headless sway has no pointer, so sway's own cursor
+# programs do, and checks that the copy made one collection pass (the suite
+# e2e_wayland_copies reads every copy through Xwayland too). The seat of a
+# headless sway has no pointer, so sway's own cursor
 # commands reach no client; the pointer is moved inside Xwayland instead,
 # whose coordinates are the output's here (one output, scale 1).
 expect_colour_at() {
