@@ -7,6 +7,7 @@
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/insetdialog.h"
 #include "platform/processmemory.h"
 #include "platform/screencapture.h"
 #include "platform/windowimage.h"
@@ -313,7 +314,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             keepFullScreen();
         FormActivate();
     }
-    if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
+    // A dialog running inside the window gets its keys through the window.
+    if (watched == windowHandle() && event->type() == QEvent::KeyPress && !dialogRunsInside(this)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(virtualKeyOf(key->key()), key->modifiers());
     }

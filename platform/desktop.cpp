@@ -1,5 +1,7 @@
 #include "platform/desktop.h"
 
+#include "platform/insetdialog.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -71,6 +73,8 @@ protected:
     void showEvent(QShowEvent* event) override
     {
         QMessageBox::showEvent(event);
+        if (!isWindow())
+            return;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->geometry();
             const QRect frame = frameGeometry();
@@ -90,7 +94,7 @@ int questionYesNoCancel(const std::string& caption, const std::string& text)
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(cancel);
-    box.exec();
+    execDialogOver(box, QApplication::activeWindow());
     QAbstractButton* answer = box.clickedButton();
     if (answer == yes)
         return IDYES;
@@ -102,13 +106,13 @@ int questionYesNoCancel(const std::string& caption, const std::string& text)
 void errorBox(const std::string& caption, const std::string& text)
 {
     MessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
-    box.exec();
+    execDialogOver(box, QApplication::activeWindow());
 }
 
 void informationBox(const std::string& caption, const std::string& text)
 {
     MessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok);
-    box.exec();
+    execDialogOver(box, QApplication::activeWindow());
 }
 
 bool lockFolderForThisProcess(const std::string& folder)

@@ -1,5 +1,7 @@
 #include "platform/savepicturedialog.h"
 
+#include "platform/insetdialog.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -181,15 +183,9 @@ void TSavePictureDialog::applySettings()
 bool TSavePictureDialog::Execute()
 {
     applySettings();
-    // A dialog without a window of its own to belong to is, to the window
-    // manager, no dialog of the window it covers: sway maps it behind a
-    // full-screen window, unfocused, and focusing it takes the window out of
-    // full screen. A dialog transient for that window shows over it.
-    if (m_shownOver && m_shownOver->windowHandle()) {
-        m_dialog->winId();
-        m_dialog->windowHandle()->setTransientParent(m_shownOver->windowHandle());
-    }
-    if (m_dialog->exec() != QDialog::Accepted)
+    // A dialog that belongs to no window is, to the window manager, none of
+    // the window it covers: sway maps it behind a full-screen window.
+    if (execDialogOver(*m_dialog, m_shownOver) != QDialog::Accepted)
         return false;
     const QStringList chosen = m_dialog->selectedFiles();
     if (chosen.isEmpty())
@@ -238,7 +234,7 @@ void TSavePictureDialog::openPreviewWindow()
     placed.moveCenter(monitor.center());
     window.setGeometry(placed);
     // QDialog closes on Escape by itself.
-    window.exec();
+    execDialogOver(window, m_dialog);
 }
 
 } // namespace vornik

@@ -56,7 +56,8 @@ public:
     void setFileName(const std::string& fileName) { m_fileName = fileName; }
 
     // The window the dialog belongs to when it shows, if any: the window
-    // manager keeps the dialog over it, also over a full-screen window.
+    // manager keeps the dialog over it, also over a full-screen window, or
+    // the dialog shows inside it where the session wants that.
     void setShownOver(QWidget* window) { m_shownOver = window; }
 
     // Shows the dialog modally; true when the user accepted a name.

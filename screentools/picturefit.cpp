@@ -133,8 +133,8 @@ void resamplePicture(const PictureFit& fit, const std::uint8_t* captured, std::p
     const Spans columns = spansOf(r.x1, r.x2, fit.capturedWidth, fit.shownWidth);
     const Spans rows = spansOf(r.y1, r.y2, fit.capturedHeight, fit.shownHeight);
     for (std::size_t j = 0; j < rows.start.size(); ++j) {
-        std::uint8_t* out = shown + static_cast<std::ptrdiff_t>(r.y1 + static_cast<int>(j)) * shownStride +
-                            static_cast<std::ptrdiff_t>(r.x1) * 4;
+        std::uint8_t* out = shown + static_cast<std::ptrdiff_t>(r.y1 - rect.y1 + static_cast<int>(j)) * shownStride +
+                            static_cast<std::ptrdiff_t>(r.x1 - rect.x1) * 4;
         const int top = rows.start[j];
         const int bottom = rows.end[j];
         for (std::size_t i = 0; i < columns.start.size(); ++i, out += 4) {

@@ -44,11 +44,13 @@ struct PictureFit {
     PixelRect capturedRect(const PixelRect& shown) const;
 };
 
-// Fills the shown pixels of `rect` (inside the shown area) from the captured
-// picture: each shown pixel becomes the mean of the captured pixels it covers,
-// the nearest one where it covers less than one. Both sides are 32-bit pixels
-// (blue, green, red, fourth byte) at the given strides; the fourth byte is
-// set to 255.
+// Fills the shown pixels of `rect` from the captured picture: each shown
+// pixel becomes the mean of the captured pixels it covers, the nearest one
+// where it covers less than one. `shown` is where the pixel at rect's top-left
+// corner goes, so it may be the whole shown picture's pixel there or a
+// picture of just the rectangle; the part of `rect` outside the shown area is
+// left alone. Both sides are 32-bit pixels (blue, green, red, fourth byte) at
+// the given strides; the fourth byte is set to 255.
 void resamplePicture(const PictureFit& fit, const std::uint8_t* captured, std::ptrdiff_t capturedStride,
                      std::uint8_t* shown, std::ptrdiff_t shownStride, const PixelRect& rect);
 

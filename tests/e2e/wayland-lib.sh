@@ -76,14 +76,20 @@ in_session() {
 # Sends a command to sway.
 sway_cmd() { in_session swaymsg "$@" >/dev/null; }
 
-# start_wayland [WIDTHxHEIGHT] [RRGGBB]: the session bus, then sway on the
-# headless back end with one output of that size and a solid background
-# colour, and Xwayland. Sets WL_ENV (WAYLAND_DISPLAY, DISPLAY, SWAYSOCK,
-# DBUS_SESSION_BUS_ADDRESS, XDG_CURRENT_DESKTOP) for in_session.
-WL_WIDTH= WL_HEIGHT= WL_BACKGROUND=
+# start_wayland [WIDTHxHEIGHT] [RRGGBB | PICTURE.png] [SCALE]: the session
+# bus, then sway on the headless back end with one output of that many device
+# pixels, a solid background colour or a picture stretched over it, at the
+# scale given (1 unless told), and Xwayland. Sets WL_ENV (WAYLAND_DISPLAY,
+# DISPLAY, SWAYSOCK, DBUS_SESSION_BUS_ADDRESS, XDG_CURRENT_DESKTOP) for
+# in_session, and WL_WIDTH and WL_HEIGHT to the output's logical size, which
+# is what X11 programs see.
+WL_WIDTH= WL_HEIGHT= WL_BACKGROUND= WL_SCALE=1
 start_wayland() {
     local geometry=${1:-1280x800}
-    WL_WIDTH=${geometry%x*} WL_HEIGHT=${geometry#*x} WL_BACKGROUND=${2:-336699}
+    WL_BACKGROUND=${2:-336699} WL_SCALE=${3:-1}
+    read -r WL_WIDTH WL_HEIGHT <<<"$(python3 -c "print(int(${geometry%x*} / $WL_SCALE), int(${geometry#*x} / $WL_SCALE))")"
+    local background="#$WL_BACKGROUND solid_color"
+    [[ $WL_BACKGROUND == *.png ]] && background="$WL_BACKGROUND stretch"
     local bus="unix:path=$WL_RUN/bus"
     in_session dbus-daemon --session --nofork --nosyslog --address="$bus" >"$E2E_TMP/dbus.log" 2>&1 &
     E2E_PIDS+=($!)
@@ -93,7 +99,7 @@ start_wayland() {
     # outputs are set up. Xwayland starts with the first X client.
     cat >"$E2E_TMP/sway.conf" <<EOF
 xwayland enable
-output HEADLESS-1 mode ${geometry} position 0 0 bg #${WL_BACKGROUND} solid_color
+output HEADLESS-1 mode ${geometry} position 0 0 scale ${WL_SCALE} bg ${background}
 default_border none
 focus_follows_mouse no
 exec env >$WL_RUN/session.env

@@ -58,6 +58,14 @@ TEST(PictureFit, RectanglesRoundOutwardAndResamplingAveragesWhatEachPixelCovers)
             EXPECT_EQ(shown[static_cast<std::size_t>((y * 4 + x) * 4)], want[y][x]) << x << "," << y;
             EXPECT_EQ(shown[static_cast<std::size_t>((y * 4 + x) * 4 + 3)], 255);
         }
+
+    // A part of the picture goes to a buffer of just that part: its first
+    // pixel is the part's top-left one, and nothing is written beyond it.
+    std::vector<std::uint8_t> part(2 * 4 + 4, 7);
+    resamplePicture(fit, captured.data(), 6 * 4, part.data(), 2 * 4, PixelRect{2, 1, 4, 2});
+    EXPECT_EQ(part[0], 105);
+    EXPECT_EQ(part[4], 120);
+    EXPECT_EQ(part[8], 7);
 }
 
 } // namespace
