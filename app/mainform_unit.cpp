@@ -7,7 +7,6 @@
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
-#include "platform/insetdialog.h"
 #include "platform/processmemory.h"
 #include "platform/screencapture.h"
 #include "platform/windowimage.h"
@@ -314,8 +313,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             keepFullScreen();
         FormActivate();
     }
-    // A dialog running inside the window gets its keys through the window.
-    if (watched == windowHandle() && event->type() == QEvent::KeyPress && !dialogRunsInside(this)) {
+    if (watched == windowHandle() && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         FormKeyDown(virtualKeyOf(key->key()), key->modifiers());
     }

@@ -116,23 +116,6 @@ CaptureBackend chooseCapture(const SessionFacts& facts, const SessionProbes& pro
     return CaptureBackend::X11;
 }
 
-// Sway gives the focus to no window mapped while a full-screen window covers
-// its workspace, a dialog that belongs to that window included: it draws the
-// dialog over the window, but the keys stay with the window, which Qt blocks
-// while the dialog runs, so the user could only type after a click on it. A
-// dialog inside the window gets the keys the window gets. Other managers
-// focus a dialog that belongs to the full-screen window, and it keeps its
-// own window there.
-DialogPlacement chooseDialogPlacement(const SessionFacts& facts)
-{
-    if (facts.forcedDialogs == "window")
-        return DialogPlacement::OwnWindow;
-    if (facts.forcedDialogs == "inside")
-        return DialogPlacement::InsideOwner;
-    const bool sway = facts.swaySocket || facts.currentDesktop.find("sway") != std::string::npos;
-    return facts.waylandSession() && sway ? DialogPlacement::InsideOwner : DialogPlacement::OwnWindow;
-}
-
 namespace {
 
 std::string environment(const char* name)
@@ -172,9 +155,6 @@ SessionFacts currentSessionFacts()
     facts.forcedTray = environment("VORNIK_TRAY");
     facts.forcedClipboard = environment("VORNIK_CLIPBOARD");
     facts.forcedCapture = environment("VORNIK_CAPTURE");
-    facts.forcedDialogs = environment("VORNIK_DIALOGS");
-    facts.currentDesktop = environment("XDG_CURRENT_DESKTOP");
-    facts.swaySocket = !environment("SWAYSOCK").empty();
     return facts;
 }
 
@@ -262,12 +242,6 @@ ScreenCaptureService& chooseScreenCapture()
 }
 
 } // namespace
-
-DialogPlacement dialogPlacement()
-{
-    static const DialogPlacement chosen = chooseDialogPlacement(currentSessionFacts());
-    return chosen;
-}
 
 ScreenCaptureService& screenCaptureService()
 {

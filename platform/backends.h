@@ -24,11 +24,6 @@ struct SessionFacts {
     std::string forcedTray;
     std::string forcedClipboard;
     std::string forcedCapture;
-    // VORNIK_DIALOGS (window, inside).
-    std::string forcedDialogs;
-    // XDG_CURRENT_DESKTOP, and whether SWAYSOCK is set (sway's control socket).
-    std::string currentDesktop;
-    bool swaySocket = false;
 
     bool waylandSession() const { return waylandDisplay || sessionType == "wayland"; }
 };
@@ -62,13 +57,6 @@ enum class ClipboardBackend {
     WaylandDataControl,
 };
 enum class CaptureBackend { X11, Portal };
-// Where a dialog opened over one of our full-screen windows shows.
-enum class DialogPlacement {
-    // In a window of its own, which the window manager keeps over its owner.
-    OwnWindow,
-    // As a framed part of the full-screen window itself.
-    InsideOwner,
-};
 
 QtPlatformChoice chooseQtPlatform(const SessionFacts& facts, const SessionProbes& probes);
 // Whether the StatusNotifierItem backend is built and its watcher followed.
@@ -77,9 +65,6 @@ bool trayFollowsStatusNotifierWatcher(const SessionFacts& facts);
 TrayBackend chooseTray(const SessionFacts& facts, bool watcherPresent);
 ClipboardBackend chooseClipboard(const SessionFacts& facts);
 CaptureBackend chooseCapture(const SessionFacts& facts, const SessionProbes& probes);
-DialogPlacement chooseDialogPlacement(const SessionFacts& facts);
-// The placement of this session, chosen at the first call.
-DialogPlacement dialogPlacement();
 
 // This process's facts, and the probes that find out the rest.
 SessionFacts currentSessionFacts();

@@ -1,6 +1,6 @@
 #include "platform/desktop.h"
 
-#include "platform/insetdialog.h"
+#include "platform/modaldialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -73,8 +73,6 @@ protected:
     void showEvent(QShowEvent* event) override
     {
         QMessageBox::showEvent(event);
-        if (!isWindow())
-            return;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->geometry();
             const QRect frame = frameGeometry();
@@ -94,7 +92,7 @@ int questionYesNoCancel(const std::string& caption, const std::string& text)
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(cancel);
-    execDialogOver(box, QApplication::activeWindow());
+    execDialogFor(box);
     QAbstractButton* answer = box.clickedButton();
     if (answer == yes)
         return IDYES;
@@ -106,13 +104,13 @@ int questionYesNoCancel(const std::string& caption, const std::string& text)
 void errorBox(const std::string& caption, const std::string& text)
 {
     MessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
-    execDialogOver(box, QApplication::activeWindow());
+    execDialogFor(box);
 }
 
 void informationBox(const std::string& caption, const std::string& text)
 {
     MessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok);
-    execDialogOver(box, QApplication::activeWindow());
+    execDialogFor(box);
 }
 
 bool lockFolderForThisProcess(const std::string& folder)

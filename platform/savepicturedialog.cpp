@@ -1,6 +1,6 @@
 #include "platform/savepicturedialog.h"
 
-#include "platform/insetdialog.h"
+#include "platform/modaldialog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -183,9 +183,7 @@ void TSavePictureDialog::applySettings()
 bool TSavePictureDialog::Execute()
 {
     applySettings();
-    // A dialog that belongs to no window is, to the window manager, none of
-    // the window it covers: sway maps it behind a full-screen window.
-    if (execDialogOver(*m_dialog, m_shownOver) != QDialog::Accepted)
+    if (execDialogFor(*m_dialog, m_shownOver) != QDialog::Accepted)
         return false;
     const QStringList chosen = m_dialog->selectedFiles();
     if (chosen.isEmpty())
@@ -234,7 +232,7 @@ void TSavePictureDialog::openPreviewWindow()
     placed.moveCenter(monitor.center());
     window.setGeometry(placed);
     // QDialog closes on Escape by itself.
-    execDialogOver(window, m_dialog);
+    window.exec();
 }
 
 } // namespace vornik

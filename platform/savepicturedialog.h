@@ -56,8 +56,7 @@ public:
     void setFileName(const std::string& fileName) { m_fileName = fileName; }
 
     // The window the dialog belongs to when it shows, if any: the window
-    // manager keeps the dialog over it, also over a full-screen window, or
-    // the dialog shows inside it where the session wants that.
+    // manager keeps the dialog over it, also over a full-screen window.
     void setShownOver(QWidget* window) { m_shownOver = window; }
 
     // Shows the dialog modally; true when the user accepted a name.

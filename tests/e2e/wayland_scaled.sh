@@ -10,8 +10,9 @@
 #   the arrow keys step one device pixel at a time (F2 and F3 each time, every
 #   copy read with wl-paste);
 # - a drag over a native window of known size copies (F4) and saves (F5) its
-#   size in device pixels, and the save dialog shows focused over the tool
-#   window, which is full screen again once the dialog is gone;
+#   size in device pixels; the save dialog and the message of F5 without a
+#   selection show over the tool window and take the keys, and the tool
+#   window is full screen again once they are gone;
 # - every opening covers the output at once, also with the processors busy.
 source "$(dirname "$0")/wayland-lib.sh"
 wayland_require xdotool dbus-send wl-paste grim foot djpeg
@@ -162,18 +163,30 @@ drag_over_box
 got=$(copied "F4 of the window" F4)
 [[ $got == "480:300" ]] || fail "F4 of the window's area gave $got, expected 480:300"
 
-# Sway focuses no window mapped over a full-screen one, so the save dialog
-# shows inside the tool window, which keeps the focus: the dialog is seen
-# where the frozen screen was, and the keys typed reach it.
+# Sway focuses no window mapped over a full-screen one in its own view; a
+# dialog that belongs to the tool window is drawn over it all the same, and
+# its keys reach it (Xwayland passes the focus between the windows of one
+# program). A dialog is seen where the frozen screen was.
 near() { python3 -c "import sys; a, b = bytes.fromhex(sys.argv[1][1:]), bytes.fromhex(sys.argv[2][1:]); sys.exit(max(abs(p - q) for p, q in zip(a, b)) > 24)" "$1" "$2"; }
-shown_at_dialog() { grim_output "$SHOTS/dialog.ppm"; colour_in "$SHOTS/dialog.ppm" 900 560; }
-frozen=$(colour_in "$SHOTS/screen.ppm" 900 560)
-save_dialog_shown() { not near "$(shown_at_dialog)" "$frozen"; }
+shown_at() { grim_output "$SHOTS/dialog.ppm"; colour_in "$SHOTS/dialog.ppm" "$1" "$2"; }
+covered() { not near "$(shown_at "$1" "$2")" "$(colour_in "$SHOTS/screen.ppm" "$1" "$2")"; }
+save_dialog_shown() { covered 900 560; }
 tool_window_holds_focus() { sway_covers_output Form1 && focused_window_is Form1; }
+
+# F5 without a selection says so in a box at the middle of the output.
+open_at "F5 without a selection" $((bx - 10)) $((by - 10))
+in_session xdotool key F5
+wait_for 10 covered 960 600 || fail "F5 without a selection showed no message over the tool window"
+in_session xdotool key Return
+wait_for 10 not covered 960 600 || fail "Return did not close the message"
+tool_window_visible || fail "the message took the tool window with it"
+in_session xdotool key Escape
+wait_for 10 not tool_window_visible || fail "Escape did not close the tool window after the message"
+
 open_at "F5 of the window" $((bx - 10)) $((by - 10))
 drag_over_box
 in_session xdotool key F5
-wait_for 10 save_dialog_shown || fail "F5's dialog is not shown: the screen shows $(shown_at_dialog) where it was $frozen"
+wait_for 10 save_dialog_shown || fail "F5's dialog is not shown: the screen shows $(shown_at 900 560) where it was $(colour_in "$SHOTS/screen.ppm" 900 560)"
 tool_window_holds_focus || fail "with the dialog open the tool window is $(sway_window_state Form1), the focus on '$(sway_window_field --focused name)'"
 # Escape cancels the dialog alone: the tool window stays, full screen.
 in_session xdotool key Escape
