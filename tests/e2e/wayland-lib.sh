@@ -82,7 +82,9 @@ sway_cmd() { in_session swaymsg "$@" >/dev/null; }
 # scale given (1 unless told), and Xwayland. Sets WL_ENV (WAYLAND_DISPLAY,
 # DISPLAY, SWAYSOCK, DBUS_SESSION_BUS_ADDRESS, XDG_CURRENT_DESKTOP) for
 # in_session, and WL_WIDTH and WL_HEIGHT to the output's logical size, which
-# is what X11 programs see.
+# is what X11 programs see. With WL_SECOND_OUTPUT set to the rest of a sway
+# output line ("mode 1920x1080 position 1280 0 scale 1 ..."), a second output
+# HEADLESS-2 is laid out so beside the first.
 WL_WIDTH= WL_HEIGHT= WL_BACKGROUND= WL_SCALE=1
 start_wayland() {
     local geometry=${1:-1280x800}
@@ -100,13 +102,14 @@ start_wayland() {
     cat >"$E2E_TMP/sway.conf" <<EOF
 xwayland enable
 output HEADLESS-1 mode ${geometry} position 0 0 scale ${WL_SCALE} bg ${background}
+${WL_SECOND_OUTPUT:+output HEADLESS-2 $WL_SECOND_OUTPUT}
 default_border none
 focus_follows_mouse no
 exec env >$WL_RUN/session.env
 EOF
     chmod 644 "$E2E_TMP/sway.conf"
     in_session env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-        DBUS_SESSION_BUS_ADDRESS="$bus" XDG_CURRENT_DESKTOP=sway \
+        WLR_HEADLESS_OUTPUTS=$((${WL_SECOND_OUTPUT:+1} + 1)) DBUS_SESSION_BUS_ADDRESS="$bus" XDG_CURRENT_DESKTOP=sway \
         sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
     E2E_PIDS+=($!)
     wait_for 20 grep -q '^SWAYSOCK=' "$WL_RUN/session.env" || fail "sway did not start: $(tail -n 5 "$E2E_TMP/sway.log")"
@@ -352,12 +355,12 @@ if node:
 ' "$1"
 }
 
-# "X Y W H" of the output as sway lays it out (in the session's logical
-# pixels, which is what Xwayland's clients see).
+# "X Y W H" of the (first) output as sway lays it out (in the session's
+# logical pixels, which is what Xwayland's clients see).
 sway_output_rect() {
     in_session swaymsg -t get_outputs | python3 -c '
 import json, sys
-r = json.load(sys.stdin)[0]["rect"]
+r = next(o for o in json.load(sys.stdin) if o["name"] == "HEADLESS-1")["rect"]
 print(r["x"], r["y"], r["width"], r["height"])'
 }
 

@@ -17,10 +17,16 @@
 source "$(dirname "$0")/wayland-lib.sh"
 wayland_require xdotool dbus-send wl-paste grim foot djpeg
 
-scale=${1:-1}
+scale=${1:-1} layout=${2:-}
 DEVICE_W=1920 DEVICE_H=1200
 install -m 644 /dev/null "$E2E_TMP/pattern.png"
 "$VORNIK_TEST_BIN_DIR/e2e/pattern" png "$E2E_TMP/pattern.png" $DEVICE_W $DEVICE_H || fail "cannot draw the pattern"
+if [[ $layout == beside ]]; then
+    # A second output to the right, at another scale and in one colour: the
+    # portal's picture then holds both, the second at the picture's scale.
+    other=$([[ $scale == 1 ]] && echo 2 || echo 1)
+    WL_SECOND_OUTPUT="mode 1600x1000 position $(python3 -c "print(int($DEVICE_W / $scale))") 0 scale $other bg #808000 solid_color"
+fi
 start_wayland ${DEVICE_W}x$DEVICE_H "$E2E_TMP/pattern.png" "$scale"
 start_portal
 start_waybar
@@ -28,7 +34,7 @@ install_app
 start_app_in_session QT_QPA_PLATFORM=xcb
 wait_for_registered_item
 wait_for 20 not tool_window_visible || fail "the main window did not hide after start"
-note "output of ${DEVICE_W}x$DEVICE_H at scale $scale: X11 sees ${WL_WIDTH}x$WL_HEIGHT"
+note "output of ${DEVICE_W}x$DEVICE_H at scale $scale: X11 sees ${WL_WIDTH}x$WL_HEIGHT${WL_SECOND_OUTPUT:+; beside it: $WL_SECOND_OUTPUT}"
 
 # The device pixel a pointer at a logical position is over.
 device() { python3 -c "print(int($1 * $DEVICE_W // $WL_WIDTH))"; }
@@ -48,7 +54,7 @@ PY
 SHOTS="$E2E_TMP/shots"
 mkdir "$SHOTS"
 chown "$APP_USER:" "$SHOTS"
-grim_output() { in_session grim -t ppm "$1" || fail "grim could not picture the output"; }
+grim_output() { in_session grim -o HEADLESS-1 -t ppm "$1" || fail "grim could not picture the output"; }
 
 pointer_position() { in_session xdotool getmouselocation --shell | sed -n 's/^[XY]=//p' | paste -sd' '; }
 # Moves the pointer from where it is to (X, Y) in 30 steps, as a hand does.
