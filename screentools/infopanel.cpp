@@ -1,6 +1,10 @@
 #include "screentools/infopanel.h"
 
+#include "screentools/readouts.h"
+
 #include <QStringList>
+
+#include <algorithm>
 
 namespace vornik {
 
@@ -11,6 +15,10 @@ constexpr Color kPanelColorTo = 15587784;   // #C8D9ED
 constexpr Color kCaptionColor = 16773091;   // #E3EFFF
 constexpr Color kCaptionColorTo = 16765615; // #AFD2FF
 constexpr Color kPanelFontColor = 7485192;  // #083772
+
+constexpr int kPanelWidth = 297;
+// The readouts and the help text keep this far from the panel's sides.
+constexpr int kPanelMargin = 8;
 
 TLabeledEdit* createReadout(TGradientPanel* panel, const char* name, const char* label, int left, int top,
                             int width) {
@@ -28,8 +36,8 @@ QFont panelFont() {
     QFont font;
     // Where the classic 8-point dialog face is missing, DejaVu Sans
     // Condensed stands in: at 11 pixels its character cell is 13 pixels high
-    // like the original's and its text is about as wide, so the labels keep
-    // their places above the boxes and the texts fit them.
+    // like the original's, so the labels keep their places above the boxes.
+    // Its text is wider, though: see the selection-size box below.
     font.setFamilies(QStringList{QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                                  QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans"),
                                  QStringLiteral("DejaVu Sans")});
@@ -47,7 +55,7 @@ InfoPanel createInfoPanel(QWidget* mainWindow) {
     panel->setObjectName(QStringLiteral("GradientPanel1"));
     // Positions and sizes are logical pixels at 96 dots per inch; Qt scales
     // them with the rest of the main window on denser screens.
-    panel->setGeometry(328, 88, 297, 177);
+    panel->setGeometry(328, 88, kPanelWidth, 177);
     panel->setFont(panelFont());
     panel->setFontColor(kPanelFontColor);
     panel->setColor(kPanelColor);
@@ -72,6 +80,15 @@ InfoPanel createInfoPanel(QWidget* mainWindow) {
     info.mousexy = createReadout(panel, "mousexy", "Mouse X:Y [F2]", 8, 40, 81);
     info.pixelcolor = createReadout(panel, "pixelcolor", "Pixel color [F3]", 8, 80, 81);
     info.rectangle = createReadout(panel, "rectangle", "Selected area size [F4]", 104, 40, 113);
+    // 113 pixels held the hint in the original dialog face. The faces that
+    // stand in for it draw it wider (DejaVu Sans Condensed: 141 pixels, where
+    // the box has room for 107) and the box would show "select area with
+    // mous": it grows to the right as far as the hint needs, up to the
+    // panel's margin. Its size is in logical pixels, as the text's is, so it
+    // is the same at every scale.
+    const int fitted = info.rectangle->widthToShow(QString::fromLatin1(kSelectAreaHint));
+    info.rectangle->resize(std::clamp(fitted, 113, kPanelWidth - kPanelMargin - info.rectangle->x()),
+                           info.rectangle->height());
     QWidget::setTabOrder(info.mousexy, info.pixelcolor);
     QWidget::setTabOrder(info.pixelcolor, info.rectangle);
 

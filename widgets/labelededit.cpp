@@ -4,10 +4,13 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace vornik {
 
@@ -19,6 +22,10 @@ QColor toQColor(Color stored) {
 }
 
 constexpr int kColorWindowFrame = 6;
+
+// QLineEdit keeps two pixels clear on either side of its text, inside the
+// text margins.
+constexpr int kLineEditInnerMargin = 2;
 
 } // namespace
 
@@ -62,6 +69,18 @@ void TLabeledEdit::setText(const QString& text) {
         return;
     QLineEdit::setText(text);
     setCursorPosition(0);
+}
+
+int TLabeledEdit::widthToShow(const QString& text) const {
+    // QLineEdit counts a text as wider than its room, and cuts or scrolls
+    // it, once the text's rounded advance and one pixel for the cursor
+    // exceed its contents less the text margins and its inner margins.
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+    const QMargins margins = textMargins();
+    const int textWidth = qRound(QFontMetricsF(font()).horizontalAdvance(text)) + 1;
+    return width() - contents.width() + margins.left() + margins.right() + 2 * kLineEditInnerMargin + textWidth;
 }
 
 void TLabeledEdit::setVisible(bool visible) {

