@@ -1,4 +1,4 @@
-# Wayland backends. The data control protocols' definitions are not packaged
+# Wayland backends. The data control and output protocols' definitions are not packaged
 # on Debian 12, so the project carries its own (platform/wayland/protocols)
 # and generates the client code from them at build time.
 pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
@@ -7,7 +7,7 @@ find_program(WAYLAND_SCANNER NAMES wayland-scanner HINTS ${WAYLAND_SCANNER_FROM_
 
 set(vornik_wayland_generated ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
 file(MAKE_DIRECTORY ${vornik_wayland_generated})
-foreach(protocol ext-data-control-v1 wlr-data-control-unstable-v1)
+foreach(protocol ext-data-control-v1 wlr-data-control-unstable-v1 xdg-output-unstable-v1)
   set(xml ${CMAKE_CURRENT_SOURCE_DIR}/wayland/protocols/${protocol}.xml)
   set(header ${vornik_wayland_generated}/${protocol}-client-protocol.h)
   set(code ${vornik_wayland_generated}/${protocol}-protocol.c)
@@ -29,6 +29,8 @@ target_sources(vornik_platform PRIVATE
   clipboardwatcher.h
   wayland/datacontrolclipboard.cpp
   wayland/datacontrolclipboard.h
+  wayland/outputs.cpp
+  wayland/outputs.h
   wayland/textoffers.cpp
   wayland/textoffers.h
 )

@@ -59,4 +59,16 @@ OutputRect outputInPicture(int pictureWidth, int pictureHeight, const std::vecto
     return {x1, y1, x2 - x1, y2 - y1};
 }
 
+OutputRect deviceSizeOfOutputAt(const std::vector<OutputRect>& outputs, int x, int y)
+{
+    OutputRect found;
+    int matches = 0;
+    for (const OutputRect& output : outputs)
+        if (output.x == x && output.y == y && !output.empty()) {
+            found = {0, 0, output.width, output.height};
+            ++matches;
+        }
+    return matches == 1 ? found : OutputRect{};
+}
+
 } // namespace vornik

@@ -35,4 +35,11 @@ struct OutputRect {
 OutputRect outputInPicture(int pictureWidth, int pictureHeight, const std::vector<OutputRect>& outputs,
                            std::size_t primary);
 
+// The size, in its own device pixels, of the output whose top-left corner is
+// at (x, y) among `outputs` (places in the desktop, sizes in device pixels),
+// placed at (0, 0); empty where no output or more than one starts there. A portal
+// that pictures every output at the largest output's scale enlarges the
+// others: their part of its picture has more pixels than they have.
+OutputRect deviceSizeOfOutputAt(const std::vector<OutputRect>& outputs, int x, int y);
+
 } // namespace vornik

@@ -5,6 +5,7 @@
 #include "platform/freedesktop/picturesfolder.h"
 #include "platform/freedesktop/portalrequest.h"
 #include "platform/freedesktop/screenshotpermission.h"
+#include "platform/wayland/outputs.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -160,6 +161,53 @@ OutputRect primaryScreenInPicture(int width, int height)
         outputs.push_back({logical.x(), logical.y(), qRound(logical.width() * dpr), qRound(logical.height() * dpr)});
     }
     return outputInPicture(width, height, outputs, primary);
+}
+
+// The primary screen's size in its own device pixels, as the compositor
+// tells Wayland clients; empty where it does not, or where the screen's
+// place is none of its outputs'. Only the program's windows on Xwayland
+// have the compositor's outputs for screens.
+QSize primaryScreenDeviceSize()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return {};
+    // Qt keeps an X11 screen's top-left corner as the X server has it.
+    const QPoint at = screen->geometry().topLeft();
+    const OutputRect size = deviceSizeOfOutputAt(waylandOutputs(), at.x(), at.y());
+    return {size.width, size.height};
+}
+
+// A picture of an output brought to the output's own size. Enlarged a whole
+// number of times each way, as beside an output of twice its scale, each
+// pixel becomes the rounded mean of the block it was spread over, which
+// gives the output's pixel back wherever the enlargement blended it
+// linearly with its neighbours; other sizes are scaled smoothly.
+QImage toDeviceSize(const QImage& picture, QSize device)
+{
+    const int k = picture.width() / device.width();
+    if (k < 2 || picture.width() != k * device.width() || picture.height() != k * device.height())
+        return picture.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+    QImage out(device, QImage::Format_RGB32);
+    const unsigned count = static_cast<unsigned>(k * k);
+    for (int y = 0; y < device.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < device.width(); ++x) {
+            unsigned r = 0, g = 0, b = 0;
+            for (int j = 0; j < k; ++j) {
+                const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y * k + j)) + x * k;
+                for (int i = 0; i < k; ++i) {
+                    r += static_cast<unsigned>(qRed(in[i]));
+                    g += static_cast<unsigned>(qGreen(in[i]));
+                    b += static_cast<unsigned>(qBlue(in[i]));
+                }
+            }
+            row[x] = qRgb(static_cast<int>((r + count / 2) / count), static_cast<int>((g + count / 2) / count),
+                          static_cast<int>((b + count / 2) / count));
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -391,10 +439,17 @@ bool ScreenshotPortal::capture(Bitmap& into)
     const OutputRect area = primaryScreenInPicture(picture.width(), picture.height());
     if (area.empty())
         fail(QStringLiteral("the picture does not show the primary screen"));
-    Bitmap bitmap(area.width, area.height, 32);
-    for (int y = 0; y < area.height; ++y)
-        std::memcpy(bitmap.scanLine(y), picture.constScanLine(area.y + y) + static_cast<std::ptrdiff_t>(area.x) * 4,
-                    static_cast<std::size_t>(area.width) * 4);
+    QImage screen = picture.copy(area.x, area.y, area.width, area.height);
+    // The portal of a wlroots compositor pictures every output at the
+    // largest output's scale; an output of a smaller scale is enlarged in it
+    // (twice each way beside one at scale 2), and its part is brought back
+    // to the output's own pixels, which are what the readouts speak of.
+    const QSize device = primaryScreenDeviceSize();
+    if (!device.isEmpty() && device != screen.size())
+        screen = toDeviceSize(screen, device);
+    Bitmap bitmap(screen.width(), screen.height(), 32);
+    for (int y = 0; y < screen.height(); ++y)
+        std::memcpy(bitmap.scanLine(y), screen.constScanLine(y), static_cast<std::size_t>(screen.width()) * 4);
     into = std::move(bitmap);
     return true;
 }

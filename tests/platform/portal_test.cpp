@@ -84,6 +84,17 @@ TEST(OutputInPicture, KeepsThePrimaryOutputsPixels)
     };
     for (const Case& c : cases)
         EXPECT_EQ(outputInPicture(c.width, c.height, c.outputs, c.primary), c.expected) << c.what;
+
+    // Sway at scale 1 beside an output at scale 2: the portal's picture of
+    // the layout (1920 + 1280 logical pixels wide) is twice that, so the first
+    // output's part is 3840 pixels wide, while the output has 1920.
+    EXPECT_EQ(outputInPicture(6400, 2400, {{0, 0, 1920, 1200}, {1920, 0, 1280, 800}}, 0),
+              (OutputRect{0, 0, 3840, 2400}));
+    const std::vector<OutputRect> wayland{{0, 0, 1920, 1200}, {1920, 0, 2560, 1600}};
+    EXPECT_EQ(deviceSizeOfOutputAt(wayland, 0, 0), (OutputRect{0, 0, 1920, 1200}));
+    EXPECT_EQ(deviceSizeOfOutputAt(wayland, 1920, 0), (OutputRect{0, 0, 2560, 1600}));
+    EXPECT_TRUE(deviceSizeOfOutputAt(wayland, 100, 0).empty()) << "no output starts there";
+    EXPECT_TRUE(deviceSizeOfOutputAt({{0, 0, 1920, 1080}, {0, 0, 1280, 1024}}, 0, 0).empty()) << "mirrored outputs";
 }
 
 // The portal names a file; only the one it wrote for the request goes.
