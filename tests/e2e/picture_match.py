@@ -15,13 +15,7 @@ the two do not match.
 """
 import sys
 
-
-def read_ppm(path):
-    data = open(path, "rb").read()
-    magic, size, maximum, pixels = data.split(b"\n", 3)
-    assert magic == b"P6" and maximum == b"255", path
-    width, height = map(int, size.split())
-    return width, height, pixels
+from overlay_check import read_ppm
 
 
 def main():

@@ -204,13 +204,14 @@ start_screen_tools_session() {
     start_foot "$1" native
 }
 
-# sway_window_field WHICH FIELD: a field of a node of sway's tree, the
-# focused one (WHICH is --focused) or the first window of the title WHICH;
-# prints nothing when there is none.
+# sway_window_field WHICH FIELD...: fields of a node of sway's tree, the
+# focused one (WHICH is --focused) or the first window of the title WHICH,
+# on one line; a field of the node's rectangle is named rect.x and so on.
+# Prints nothing when there is no such node.
 sway_window_field() {
     in_session swaymsg -t get_tree | python3 -c '
 import json, sys
-which, field = sys.argv[1], sys.argv[2]
+which, fields = sys.argv[1], sys.argv[2:]
 def wanted(node):
     if which == "--focused":
         return node.get("focused")
@@ -222,8 +223,13 @@ def find(node):
         found = find(child)
         if found:
             return found
+def field(node, name):
+    for part in name.split("."):
+        node = node.get(part, "") if isinstance(node, dict) else ""
+    return str(node)
 node = find(json.load(sys.stdin))
-print(node.get(field, "") if node else "")' "$1" "$2"
+if node:
+    print(" ".join(field(node, name) for name in fields))' "$@"
 }
 
 # Whether sway's focused window has that title.
@@ -339,20 +345,7 @@ passes() { grep -c '^pass' "$E2E_TMP/passes.log"; }
 # The node of sway's tree of the window titled so, as "fullscreen_mode
 # focused visible x y width height"; nothing when there is none.
 sway_window_state() {
-    in_session swaymsg -t get_tree | python3 -c '
-import json, sys
-def find(node):
-    if node.get("name") == sys.argv[1] and node.get("shell"):
-        return node
-    for child in node.get("nodes", []) + node.get("floating_nodes", []):
-        found = find(child)
-        if found:
-            return found
-node = find(json.load(sys.stdin))
-if node:
-    r = node["rect"]
-    print(node.get("fullscreen_mode"), node.get("focused"), node.get("visible"), r["x"], r["y"], r["width"], r["height"])
-' "$1"
+    sway_window_field "$1" fullscreen_mode focused visible rect.x rect.y rect.width rect.height
 }
 
 # "X Y W H" of the (first) output as sway lays it out (in the session's

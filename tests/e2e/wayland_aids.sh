@@ -20,14 +20,8 @@ wait_for 20 not tool_window_visible || fail "the main window did not hide after 
 # arrives by a move from beside the point, since the readouts follow moves.
 open_and_point_at() {
     local x=$1 y=$2 what=$3
-    in_session dbus-send --session --print-reply --dest="$item_service" "$item_path" \
-        org.kde.StatusNotifierItem.Activate int32:1200 int32:15 >/dev/null ||
-        fail "$what: Activate was not answered"
-    wait_for 30 tool_window_visible ||
-        fail "$what: the tool window did not open; the portal's log ends: $(tail -n 5 "$E2E_TMP/portal.log")"
-    wait_for 10 focused_window_is Form1 || fail "$what: the tool window did not get the focus"
+    open_tool_window "$what"
     local wx wy ww wh
-    wait_for_full_screen_tool_window "$what"
     read -r wx wy ww wh <<<"$(tool_window_geometry)" || fail "$what: the tool window has no geometry"
     in_session xdotool mousemove $((x + 1)) "$y"
     in_session xdotool mousemove "$x" "$y"
