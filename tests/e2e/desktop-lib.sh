@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Shared set-up for the end-to-end suites on whole desktops, KDE's KWin and
-# GNOME Shell, as Debian 12 ships them. They run inside the chroot that
-# desktop-chroot.sh makes (the host's own desktop packages stay as they are),
-# as its unprivileged account, with the program installed there from its
-# Debian package. Source it, then call start_kde or start_gnome; everything
-# started in the chroot is stopped, and its mounts undone, at exit.
+# GNOME Shell, as Debian 12 ships them, and on a newer sway than the host's.
+# They run inside the chroot that desktop-chroot.sh makes (the host's own
+# desktop packages stay as they are), as its unprivileged account, with the
+# program installed there from its Debian package. Set DESKTOP_SUITE to the
+# chroot's Debian suite where it is not bookworm, source this, then call
+# start_kde, start_gnome or start_sway; everything started in the chroot is
+# stopped, and its mounts undone, at exit.
 set -euo pipefail
 
 DESKTOP_SKIP=77
@@ -22,7 +24,8 @@ for program in chroot mount setpriv flock; do
 done
 
 E2E_TMP=$(mktemp -d /tmp/vornik-desktop.XXXXXX)
-CH=${VORNIK_E2E_CHROOT:-$CHROOT_ROOT/bookworm}
+DESKTOP_SUITE=${DESKTOP_SUITE:-bookworm}
+CH=${VORNIK_E2E_CHROOT:-$CHROOT_ROOT/$DESKTOP_SUITE}
 # The session's runtime folder, as seen inside the chroot and from outside.
 RUN=/tmp/vornik-session
 HOST_RUN=$CH$RUN
@@ -84,7 +87,7 @@ desktop_cleanup() {
 # minutes), takes the lock that keeps other suites out of it, mounts it,
 # gives its account a fresh home and installs the program's package.
 enter_chroot() {
-    chroot_make bookworm "$CH" || fail "cannot make the chroot $CH"
+    chroot_make "$DESKTOP_SUITE" "$CH" || fail "cannot make the chroot $CH"
     exec {DESKTOP_LOCK}>"$CH.session.lock"
     flock "$DESKTOP_LOCK"
     trap desktop_cleanup EXIT
@@ -315,6 +318,34 @@ start_kde() {
         KDE_FULL_SESSION KDE_SESSION_VERSION || fail "cannot pass the session's environment to the bus"
     in_session QT_QPA_PLATFORM=wayland kded5 >"$E2E_TMP/kded5.log" 2>&1 &
     wait_for 30 bus_has_name org.kde.StatusNotifierWatcher || fail "kded5 did not take the StatusNotifierWatcher name"
+}
+
+# sway: on wlroots' headless back end (one output, pixman, no input
+# devices) with Xwayland started at once, on a plain background. Its config
+# has it write the environment it gives its clients. Sets SESSION_ENV for
+# in_session.
+start_sway() {
+    local geometry=${1:-1280x800}
+    SESSION_WIDTH=${geometry%x*} SESSION_HEIGHT=${geometry#*x}
+    start_session_bus
+    cat >"$HOST_RUN/sway.conf" <<CONFIG
+xwayland force
+output HEADLESS-1 mode $geometry position 0 0 bg #336699 solid_color
+default_border none
+focus_follows_mouse no
+exec env >$RUN/session.env
+CONFIG
+    chmod 644 "$HOST_RUN/sway.conf"
+    SESSION_ENV+=(XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland)
+    in_session WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        sway -c "$RUN/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+    wait_for 30 grep -q '^SWAYSOCK=' "$HOST_RUN/session.env" || fail "sway did not start"
+    local name
+    for name in WAYLAND_DISPLAY DISPLAY SWAYSOCK; do
+        grep -q "^$name=" "$HOST_RUN/session.env" || fail "sway's environment has no $name"
+        SESSION_ENV+=("$(grep "^$name=" "$HOST_RUN/session.env")")
+    done
+    wait_for 20 x11 xdpyinfo || fail "sway's Xwayland does not answer on $(session_var DISPLAY)"
 }
 
 # GNOME: a private system bus (the shell wants one, and logind's stand-in

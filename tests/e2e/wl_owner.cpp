@@ -6,6 +6,10 @@
 // replaces its own.
 //
 //   wl_owner [--mute] TEXT TYPE...
+//
+// A TYPE written TYPE:CONTENT is offered as TYPE with CONTENT instead of TEXT,
+// as a password manager offers its hint "x-kde-passwordManagerHint" with the
+// content "secret" beside the password.
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
@@ -14,6 +18,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +28,7 @@ struct State {
     wl_seat* seat = nullptr;
     zwlr_data_control_manager_v1* manager = nullptr;
     std::string text;
+    std::map<std::string, std::string> contentOf;
     bool mute = false;
     bool cancelled = false;
     std::vector<int> heldOpen;
@@ -40,17 +46,19 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
 
 void onGlobalRemoved(void*, wl_registry*, uint32_t) {}
 
-void onSend(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd)
+void onSend(void* data, zwlr_data_control_source_v1*, const char* type, int32_t fd)
 {
     auto* state = static_cast<State*>(data);
+    const auto own = state->contentOf.find(type);
+    const std::string& text = own != state->contentOf.end() ? own->second : state->text;
     if (state->mute) {
         // Never written and never closed: the reader sees neither data nor end.
         state->heldOpen.push_back(fd);
         return;
     }
     std::size_t done = 0;
-    while (done < state->text.size()) {
-        const ssize_t n = write(fd, state->text.data() + done, state->text.size() - done);
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n <= 0)
             break;
         done += static_cast<std::size_t>(n);
@@ -94,8 +102,15 @@ int main(int argc, char** argv)
     static const zwlr_data_control_source_v1_listener sourceListener = {onSend, onCancelled};
     zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(state.manager);
     zwlr_data_control_source_v1_add_listener(source, &sourceListener, &state);
-    for (int i = first + 1; i < argc; ++i)
-        zwlr_data_control_source_v1_offer(source, argv[i]);
+    for (int i = first + 1; i < argc; ++i) {
+        std::string type = argv[i];
+        const std::size_t colon = type.find(':');
+        if (colon != std::string::npos) {
+            state.contentOf[type.substr(0, colon)] = type.substr(colon + 1);
+            type.resize(colon);
+        }
+        zwlr_data_control_source_v1_offer(source, type.c_str());
+    }
     zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(state.manager, state.seat);
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);
