@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/screentools/shownpanel.h"
 #include "tests/support/qtenvironment.h"
 
 #include <algorithm>
@@ -23,19 +24,7 @@ namespace {
 
 VORNIK_QT_TEST_ENVIRONMENT();
 
-class InfoPanelTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_main = std::make_unique<QWidget>();
-        m_main->resize(1024, 768);
-        m_info = createInfoPanel(m_main.get());
-        m_main->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_main.get()));
-    }
-
-    std::unique_ptr<QWidget> m_main;
-    InfoPanel m_info;
-};
+using InfoPanelTest = ShownInfoPanel;
 
 TEST_F(InfoPanelTest, PanelAtItsStartPositionWithItsCaption) {
     TGradientPanel* panel = m_info.GradientPanel1;

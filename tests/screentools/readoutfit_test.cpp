@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/screentools/shownpanel.h"
 #include "tests/support/qtenvironment.h"
 
 #include <algorithm>
@@ -31,19 +32,7 @@ int inkRight(const QImage& image, const QRect& area, QRgb background) {
     return right;
 }
 
-class ReadoutFit : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        m_main = std::make_unique<QWidget>();
-        m_main->resize(1024, 768);
-        m_info = createInfoPanel(m_main.get());
-        m_main->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_main.get()));
-    }
-
-    std::unique_ptr<QWidget> m_main;
-    InfoPanel m_info;
-};
+using ReadoutFit = ShownInfoPanel;
 
 TEST_F(ReadoutFit, SelectionSizeBoxShowsItsTextsWhole) {
     TLabeledEdit* box = m_info.rectangle;
