@@ -41,12 +41,13 @@ copy() {
     wait_for 5 x11_is "$want" || fail "$what: xclip through Xwayland gives '$(x11_clipboard)', expected '$want'"
     # Read again: neither reader took the copy away from the other.
     native_is "$want" || fail "$what: wl-paste gives '$(wl_paste)' after xclip read the copy"
-    # The copy is one change of the clipboard: one pass, counted once the
-    # next copy's pass is in.
+    # The copy is one change of the clipboard: at most one pass, counted once
+    # the next copy's pass is in. On a busy machine the program may see its
+    # own copy and the next one as one change, and make one pass of both.
     wl_copy "after marker$((++markers))@copy"
     wait_for 10 grep -q "marker$markers@copy" "$APP_DIR/emails.txt" || fail "$what: the copy after $key was not collected"
     local made=$(($(passes) - passes_so_far))
-    ((made == 2)) || fail "$what: $key and the copy after it made $made collection passes, expected 2"
+    ((made == 1 || made == 2)) || fail "$what: $key and the copy after it made $made collection passes, expected 2"
     note "ok: $what (focused: '$(sway_window_field --focused name)')"
 }
 
