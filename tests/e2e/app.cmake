@@ -10,6 +10,9 @@ set_property(TEST e2e_screentools_scaled APPEND PROPERTY ENVIRONMENT QT_SCALE_FA
 vornik_add_e2e(e2e_nofocus startup.sh)
 vornik_add_e2e(e2e_nowm startup.sh nowm)
 vornik_add_e2e(e2e_capture capture.sh)
+# Its window image cases wait for frames at three scales; beside another
+# suite one of them once missed its five seconds. It runs alone.
+set_property(TEST e2e_capture PROPERTY RUN_SERIAL TRUE)
 vornik_add_e2e(e2e_slowwm startup.sh slowwm)
 vornik_add_e2e(e2e_coveredwm startup.sh coveredwm)
 
