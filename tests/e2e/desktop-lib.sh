@@ -240,6 +240,19 @@ x11() { in_session env DISPLAY="$(session_var DISPLAY)" XAUTHORITY="$(session_va
 x11_window() { x11 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 tool_window_visible() { x11 xdotool search --onlyvisible --name '^Form1$' >/dev/null 2>&1; }
 confirm_box_visible() { x11 xdotool search --onlyvisible --name '^Confirm$' >/dev/null 2>&1; }
+
+# With the confirmation of Exit open: Alt+Y ends the program, and its item
+# leaves the watcher.
+expect_yes_ends_program() {
+    answer_yes() {
+        x11 xdotool search --onlyvisible --name '^Confirm$' windowactivate --sync >/dev/null 2>&1
+        x11 xdotool key alt+y
+        wait_for 3 not app_running
+    }
+    wait_for 20 answer_yes || fail "Alt+Y in the confirmation did not end the program"
+    wait_for 10 not registered_item || fail "the item stayed registered after Exit"
+    note "ok: Alt+Y ends the program and its item leaves the watcher"
+}
 tool_window_geometry() {
     local id
     id=$(x11_window '^Form1$')

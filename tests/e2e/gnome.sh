@@ -100,14 +100,7 @@ note "ok: E-mail collect turns collection off and on again"
 note "Exit asks, Yes ends the program"
 menu_click "Exit"
 wait_for 10 confirm_box_visible || fail "Exit did not open the confirmation"
-answer_yes() {
-    x11 xdotool search --onlyvisible --name '^Confirm$' windowactivate --sync >/dev/null 2>&1
-    x11 xdotool key alt+y
-    wait_for 3 not app_running
-}
-wait_for 20 answer_yes || fail "Alt+Y in the confirmation did not end the program"
-wait_for 10 not registered_item || fail "the item stayed registered after Exit"
-note "ok: Alt+Y ends the program and its item leaves the watcher"
+expect_yes_ends_program
 note "started from a menu entry: the first capture from the tray asks, and the answer counts"
 # A program GNOME starts from an entry runs in the entry's scope, and the
 # portal asks the shell's dialog with that app id, which the shell shows only

@@ -79,12 +79,5 @@ note "Exit asks, Yes ends the program"
 open_menu 600 300
 press_in_menu x
 wait_for 10 confirm_box_visible || fail "X did not open the confirmation"
-answer_yes() {
-    x11 xdotool search --onlyvisible --name '^Confirm$' windowactivate --sync >/dev/null 2>&1
-    x11 xdotool key alt+y
-    wait_for 3 not app_running
-}
-wait_for 20 answer_yes || fail "Alt+Y in the confirmation did not end the program"
-wait_for 10 not registered_item || fail "the item stayed registered after Exit"
-note "ok: Alt+Y ends the program and its item leaves the watcher"
+expect_yes_ends_program
 echo "KDE: all checks passed"
