@@ -33,8 +33,8 @@ USER_HOME=/home/$CHROOT_USER
 SESSION_ENV=()
 APP_PID=
 
-not() { ! "$@"; }
-note() { echo "-- $*"; }
+# shellcheck source=tests/e2e/basics.sh
+source "$(dirname "${BASH_SOURCE[0]}")/basics.sh"
 fail() {
     echo "FAIL: $*" >&2
     local log
@@ -44,15 +44,6 @@ fail() {
         tail -n 25 "$log" >&2
     done
     exit 1
-}
-
-wait_for() {
-    local limit=$1; shift
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
 }
 
 # Every process whose root is the chroot: nothing else runs there while a

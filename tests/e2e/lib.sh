@@ -19,19 +19,9 @@ e2e_cleanup() {
 }
 trap e2e_cleanup EXIT
 
-not() { ! "$@"; }
+# shellcheck source=tests/e2e/basics.sh
+source "$(dirname "${BASH_SOURCE[0]}")/basics.sh"
 fail() { echo "FAIL: $*" >&2; [[ -s $E2E_TMP/app.log ]] && sed "s/^/app: /" "$E2E_TMP/app.log" >&2; exit 1; }
-note() { echo "-- $*"; }
-
-# Waits until the command succeeds, at most $1 seconds.
-wait_for() {
-    local limit=$1; shift
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
 
 # start_desktop [WIDTHxHEIGHT] [tray|nowm|nofocus]: Xvfb on a free display,
 # openbox (left out with "nowm", never focusing new windows with "nofocus"),
