@@ -1,6 +1,6 @@
 #include "app/application.h"
 
-#include "platform/desktop.h"
+#include "platform/qt/messageboxes.h"
 
 namespace vornik {
 

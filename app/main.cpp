@@ -1,11 +1,11 @@
 #include "app/application.h"
 #include "app/mailcollect_unit.h"
 #include "app/mainform_unit.h"
-#include "platform/addressfolder.h"
-#include "platform/desktop.h"
-#include "platform/files.h"
-#include "platform/popupmenuhost.h"
-#include "platform/qtplatform.h"
+#include "platform/backends.h"
+#include "platform/posix/addressfolder.h"
+#include "platform/posix/files.h"
+#include "platform/posix/folderlock.h"
+#include "platform/qt/popupmenuhost.h"
 
 #include <cstdio>
 

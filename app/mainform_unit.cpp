@@ -2,16 +2,21 @@
 
 #include "app/application.h"
 #include "app/pointeraids.h"
+#include "app/spacingrulertool.h"
 #include "collector/collectionpass.h"
 #include "collector/emaillist.h"
 #include "platform/clipboard.h"
-#include "platform/desktop.h"
-#include "platform/files.h"
-#include "platform/processmemory.h"
+#include "platform/posix/files.h"
+#include "platform/posix/processmemory.h"
+#include "platform/qt/localtext.h"
+#include "platform/qt/messageboxes.h"
+#include "platform/qt/primaryscreen.h"
+#include "platform/qt/windowimage.h"
 #include "platform/screencapture.h"
-#include "platform/windowimage.h"
+#include "platform/x11/fullscreen.h"
 #include "screentools/agg2d.h"
 #include "screentools/areaexport.h"
+#include "screentools/colourformats.h"
 #include "screentools/htmlcolor.h"
 #include "screentools/picturebox.h"
 #include "screentools/picturefilter.h"
@@ -28,6 +33,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -76,6 +82,12 @@ int virtualKeyOf(int qtKey)
         return VK_F5;
     case Qt::Key_F6:
         return VK_F6;
+    case Qt::Key_F7:
+        return VK_F7;
+    case Qt::Key_PageUp:
+        return VK_PRIOR;
+    case Qt::Key_PageDown:
+        return VK_NEXT;
     case Qt::Key_Left:
         return VK_LEFT;
     case Qt::Key_Up:
@@ -90,17 +102,6 @@ int virtualKeyOf(int qtKey)
 }
 
 namespace {
-
-std::string localBytes(const QString& text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-QString fromLocalBytes(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A pixel of the capture as the desktop's pixel read returns it: 0x00BBGGRR,
 // or the invalid colour 0xFFFFFFFF outside the capture.
@@ -152,7 +153,9 @@ TForm1::TForm1()
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(rect());
     Image1->onMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) { Image1MouseDown(b, s, x, y); };
-    Image1->onMouseMove = [this](Qt::KeyboardModifiers s, int x, int y) { Image1MouseMove(s, x, y); };
+    Image1->onMouseMove = [this](Qt::KeyboardModifiers, int x, int y) { pointerMoved(x, y); };
+    m_moveTimer.setSingleShot(true);
+    connect(&m_moveTimer, &QTimer::timeout, this, &TForm1::showWaitingMove);
     Image1->onMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) { Image1MouseUp(b, s, x, y); };
 
     const InfoPanel panel = createInfoPanel(this);
@@ -163,6 +166,7 @@ TForm1::TForm1()
     Label1 = panel.Label1;
     GradientPanel1->raise();
     m_aids = std::make_unique<PointerAids>(*this);
+    m_ruler = std::make_unique<SpacingRulerTool>(*this, *Image1);
 
     popup = std::make_unique<TStyledPopupMenu>(this);
     const TrayMenuItems items = createTrayMenu(*popup);
@@ -172,6 +176,13 @@ TForm1::TForm1()
     menu_kilepes = items.menu_kilepes;
     Colorpickersizecuttools1->OnClick = [this](QObject* sender) { Colorpickersizecuttools1Click(sender); };
     menu_kilepes->OnClick = [this](QObject* sender) { menu_kilepesClick(sender); };
+    // The clipboard asks new copies for their text only while they are
+    // collected.
+    menu_emailcollect->OnClick = [this, toggle = menu_emailcollect->OnClick](QObject* sender) {
+        toggle(sender);
+        if (m_clipboard)
+            m_clipboard->setChangesRead(collecting());
+    };
     m_trayMenu = std::make_unique<TrayMenuAdapter>(*popup);
 
     trayicon = std::make_unique<TTrayIcon>(this);
@@ -224,6 +235,7 @@ void TForm1::FormCreate()
     screenshot = std::make_unique<Bitmap>();
 
     m_clipboard = std::make_unique<Clipboard>();
+    m_clipboard->setChangesRead(collecting());
     connect(m_clipboard.get(), &Clipboard::changed, this, &TForm1::oncopy);
     // Joining the viewer chain announces the current content once; it runs no
     // pass because the collector is not ready yet.
@@ -365,6 +377,9 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::FormClose(QCloseEvent* event)
 {
+    // A move still waiting for its frame has no window left to show it in.
+    m_waitingMove.reset();
+    m_moveTimer.stop();
     hide();
     if (Tag == kTagExitConfirmed) {
         event->accept();
@@ -429,6 +444,7 @@ void TForm1::Colorpickersizecuttools1Click(QObject*)
     // The picture now holds the plain capture: the first move draws only its shapes.
     m_overlay.reset(true);
     m_aids->opened();
+    m_ruler->opened();
     toolmode = "screentools";
     selx1 = -1;
     coverPrimaryScreen(this);
@@ -442,26 +458,76 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
 {
     if (toolmode != "screentools")
         return;
+    showWaitingMove();
     if (key == VK_ESCAPE)
         close();
     if (key == VK_F2)
         copyReadout(mousexy);
-    if (key == VK_F3)
-        copyReadout(pixelcolor);
+    if (key == VK_F3) {
+        // Shift and Alt pick another form of the colour; any other modifier
+        // leaves F3 as it is.
+        if (shift & (Qt::ShiftModifier | Qt::AltModifier))
+            copyColour(shift);
+        else
+            copyReadout(pixelcolor);
+    }
     if (key == VK_F4)
         copyReadout(rectangle);
     if (key == VK_F5)
         exportArea();
     if (key == VK_F6)
         m_aids->toggleLoupe();
+    if (key == VK_F7)
+        toggleRuler();
+    if ((key == VK_PRIOR || key == VK_NEXT) && m_ruler->shown())
+        changeTolerance((key == VK_PRIOR ? 1 : -1) * (shift.testFlag(Qt::ShiftModifier) ? 10 : 1));
     if (key >= VK_LEFT && key <= VK_DOWN)
         m_aids->step(key == VK_LEFT ? -1 : key == VK_RIGHT ? 1 : 0, key == VK_UP ? -1 : key == VK_DOWN ? 1 : 0, shift);
 }
 
 void TForm1::copyReadout(const TLabeledEdit* box)
 {
-    m_clipboard->writeText(localBytes(box->text()));
+    m_clipboard->writeText(toLocalBytes(box->text()));
     close();
+}
+
+void TForm1::copyColour(Qt::KeyboardModifiers shift)
+{
+    // The colour the box shows, in the other form; a text that is no colour
+    // (the box is an edit box) is copied as it stands, as F3 would.
+    std::string text = toLocalBytes(pixelcolor->text());
+    if (const auto colour = parseHtmlColour(text))
+        text = shift.testFlag(Qt::AltModifier) ? hslColourText(*colour) : rgbColourText(*colour);
+    m_clipboard->writeText(text);
+    close();
+}
+
+void TForm1::toggleRuler()
+{
+    m_ruler->toggle();
+    // Until the first move the point is the previous opening's: the ruler
+    // starts from where the pointer stands instead, through the move it
+    // makes, which measures and draws.
+    if (m_ruler->shown() && m_aids->settlePoint())
+        return;
+    if (!m_ruler->shown())
+        rectangle->setText(fromLocalBytes(selectionSizeText(selx1, sely1, selx2, sely2)));
+    measureRuler();
+    drawit();
+}
+
+void TForm1::changeTolerance(int delta)
+{
+    m_ruler->changeTolerance(delta, {mousex, mousey});
+    measureRuler();
+    drawit();
+}
+
+void TForm1::measureRuler()
+{
+    m_ruler->measure(*screenshot, {mousex, mousey});
+    if (m_ruler->spans())
+        rectangle->setText(fromLocalBytes(spacingSizeText(*m_ruler->spans())));
 }
 
 void TForm1::exportArea()
@@ -482,8 +548,36 @@ void TForm1::exportArea()
         close();
 }
 
+void TForm1::pointerMoved(int X, int Y)
+{
+    // A pointer reporting at 125 Hz or more sends moves faster than the
+    // screen shows frames; drawing each would cost twice the work for
+    // frames never seen.
+    m_waitingMove = {X, Y};
+    const QScreen* screen = Image1->screen();
+    const double hertz = screen && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
+    const qint64 frame = static_cast<qint64>(1e9 / hertz);
+    const qint64 due = m_sinceFrame.isValid() ? frame - m_sinceFrame.nsecsElapsed() : 0;
+    if (due <= 0 || m_fullRedraw)
+        showWaitingMove();
+    else if (!m_moveTimer.isActive())
+        m_moveTimer.start(static_cast<int>((due + 999'999) / 1'000'000));
+}
+
+void TForm1::showWaitingMove()
+{
+    if (!m_waitingMove)
+        return;
+    const auto [x, y] = *m_waitingMove;
+    m_sinceFrame.start();
+    Image1MouseMove({}, x, y);
+    if (m_aids)
+        m_aids->pointerShown();
+}
+
 void TForm1::Image1MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y)
 {
+    showWaitingMove();
     selx1 = X;
     sely1 = Y;
     selecting = true;
@@ -491,11 +585,15 @@ void TForm1::Image1MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int X, int 
 
 void TForm1::Image1MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int)
 {
+    showWaitingMove();
     selecting = false;
 }
 
 void TForm1::Image1MouseMove(Qt::KeyboardModifiers, int X, int Y)
 {
+    // This move is newer than one still waiting for its frame.
+    m_waitingMove.reset();
+    m_moveTimer.stop();
     mousexy->setText(fromLocalBytes(positionText(X, Y)));
     // The size is that of the selection as this move leaves it, the one the
     // box shows and F5 saves, not one move behind it.
@@ -507,12 +605,20 @@ void TForm1::Image1MouseMove(Qt::KeyboardModifiers, int X, int Y)
     pixelcolor->setText(fromLocalBytes(htmlcolor(capturedPixel(*screenshot, X, Y))));
     mousex = X;
     mousey = Y;
+    measureRuler();
     drawit();
 }
 
 void TForm1::drawit()
 {
-    const OverlayState state{mousex, mousey, selx1, sely1, selx2, sely2};
+    OverlayState state{mousex, mousey, selx1, sely1, selx2, sely2};
+    if (const auto& spans = m_ruler->spans()) {
+        state.ruler = true;
+        state.spans = *spans;
+        // The figures and lines grow with the screen's scale, so that they
+        // read the same on a dense screen.
+        state.rulerScale = 2 * std::max(1, static_cast<int>(std::lround(Image1->devicePixelRatioF())));
+    }
     if (m_fullRedraw) {
         // The reference for measurements: the whole overlay redrawn and the
         // whole picture repainted on every move.

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "platform/bitmap.h"
-#include "platform/savepicturedialog.h"
+#include "platform/qt/savepicturedialog.h"
 #include "screentools/infopanel.h"
 #include "screentools/overlay.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,6 +21,7 @@ class Clipboard;
 class EmailList;
 class PictureBox;
 class PointerAids;
+class SpacingRulerTool;
 class TAgg2D;
 class TGradientPanel;
 class TLabeledEdit;
@@ -40,6 +42,9 @@ inline constexpr int VK_F3 = 114;
 inline constexpr int VK_F4 = 115;
 inline constexpr int VK_F5 = 116;
 inline constexpr int VK_F6 = 117;
+inline constexpr int VK_F7 = 118;
+inline constexpr int VK_PRIOR = 33; // Page Up
+inline constexpr int VK_NEXT = 34;  // Page Down
 inline constexpr int VK_LEFT = 37;
 inline constexpr int VK_UP = 38;
 inline constexpr int VK_RIGHT = 39;
@@ -78,6 +83,12 @@ public:
     void Image1MouseMove(Qt::KeyboardModifiers shift, int X, int Y);
     void Image1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
     void oncopy();
+    // A move of the pointer as the picture box reports it. Moves that come
+    // closer together than the screen's refresh are shown once, at the
+    // latest of them, when the next frame is due; a press, a release, a key
+    // and a direct move show a move still waiting first.
+    void pointerMoved(int X, int Y);
+    void showWaitingMove();
 
     // Runs one collection pass over the clipboard's text.
     void collectionPass();
@@ -111,6 +122,9 @@ public:
     TMenuItem* menu_kilepes = nullptr;
     std::unique_ptr<TTrayIcon> trayicon;
     QTimer Timer1;
+    QTimer m_moveTimer;
+    QElapsedTimer m_sinceFrame;
+    std::optional<std::pair<int, int>> m_waitingMove;
     TSavePictureDialog SavePictureDialog1;
 
     Clipboard& clipboard() { return *m_clipboard; }
@@ -118,6 +132,8 @@ public:
     bool collecting() const;
     // The arrow keys and the loupe (F6).
     PointerAids& aids() { return *m_aids; }
+    // The spacing ruler (F7) and its tolerance (Page Up, Page Down).
+    SpacingRulerTool& ruler() { return *m_ruler; }
 
 protected:
     bool event(QEvent* event) override;
@@ -128,6 +144,13 @@ protected:
 private:
     void FormClose(QCloseEvent* event);
     void copyReadout(const TLabeledEdit* box);
+    // Shift+F3 and Alt+F3: the colour readout as rgb() or hsl().
+    void copyColour(Qt::KeyboardModifiers shift);
+    void toggleRuler();
+    void changeTolerance(int delta);
+    // Measures the ruler at the point and, while it is shown, puts its spans
+    // in the size readout.
+    void measureRuler();
     void releaseScreenSizedBuffers();
     void prepareWindowImage();
     void keepFullScreen();
@@ -144,6 +167,7 @@ private:
     // since.
     bool m_shownFullScreen = false;
     std::unique_ptr<PointerAids> m_aids;
+    std::unique_ptr<SpacingRulerTool> m_ruler;
     // Set while a capture for the tool window is under way.
     bool m_capturing = false;
     // Set by VORNIK_FULL_REDRAW in the environment at start: every move

@@ -1,7 +1,7 @@
 #include "app/pointeraids.h"
 
 #include "app/mainform_unit.h"
-#include "platform/desktop.h"
+#include "platform/x11/pointer.h"
 #include "screentools/loupeview.h"
 #include "screentools/picturebox.h"
 
@@ -35,9 +35,10 @@ void PointerAids::pointerMoved(Qt::KeyboardModifiers shift, int x, int y)
         return;
     m_pointer = {x, y};
     m_pointMoved = true;
+    // The window shows the move when its frame is due, and the loupe with it
+    // (pointerShown).
     if (m_moveHandler)
         m_moveHandler(shift, x, y);
-    updateLoupe();
 }
 
 PixelPoint PointerAids::pictureOrigin() const
@@ -97,6 +98,20 @@ void PointerAids::toggleLoupe()
         m_pointer = realPointer().value_or(PixelPoint{m_form.mousex, m_form.mousey});
     m_loupe->show();
     updateLoupe();
+}
+
+bool PointerAids::settlePoint()
+{
+    if (m_pointMoved || m_form.screenshot->empty())
+        return false;
+    const auto pointer = realPointer();
+    if (!pointer)
+        return false;
+    m_pointer = *pointer;
+    m_pointMoved = true;
+    m_form.Image1MouseMove({}, pointer->x, pointer->y);
+    updateLoupe();
+    return true;
 }
 
 void PointerAids::updateLoupe()

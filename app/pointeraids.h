@@ -32,6 +32,15 @@ class PointerAids {
     // An arrow key: dx, dy from -1 to 1; ten pixels with Shift held.
     void step(int dx, int dy, Qt::KeyboardModifiers shift);
     void toggleLoupe();
+    // Where nothing has moved since the opening, makes the move to where the
+    // pointer stands that the point would otherwise wait for, so that what
+    // follows the point starts there. False, doing nothing, where the point
+    // has moved already or the pointer's place is not known.
+    bool settlePoint();
+
+    // The window has shown a move of the pointer (its readouts and overlay):
+    // the loupe follows with the same point.
+    void pointerShown() { updateLoupe(); }
 
     LoupeView* loupe() const { return m_loupe; }
 

@@ -7,7 +7,7 @@
 //   - loading and sorting, and saving, a 100,000-entry address file.
 #include "collector/collectionpass.h"
 #include "collector/emaillist.h"
-#include "platform/files.h"
+#include "platform/posix/files.h"
 
 #include <algorithm>
 #include <chrono>

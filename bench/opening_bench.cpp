@@ -10,11 +10,10 @@
 // Needs a display (DISPLAY set); emails.txt is read and kept beside the
 // benchmark as beside the program.
 #include "app/application.h"
-#include "bench/stats.h"
 #include "app/mainform_unit.h"
-#include "platform/capturebackend.h"
+#include "bench/stats.h"
 #include "platform/screencapture.h"
-#include "platform/x11/screencapture.h"
+#include "platform/x11/x11screencapture.h"
 #include "screentools/picturebox.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,9 @@
 // Per-move cost of the overlay: the full redraw against the incremental one,
 // each including the hand-over of the changed pixels to a window backing
-// store, at 1920x1080 and 3840x2160; and the incremental one with the loupe
-// shown against it without. With --window (needs DISPLAY) it times the same
+// store, at 1920x1080 and 3840x2160; the incremental one with the loupe
+// shown against it without; and with the spacing ruler shown (its scan of
+// the point's row and column included) against it hidden, over a desktop of
+// flat windows, where the ruler's lines run long. With --window (needs DISPLAY) it times the same
 // moves on a real full-screen window showing the captured screen, without and
 // with the loupe.
 #include "bench/stats.h"
@@ -9,6 +11,7 @@
 #include "screentools/loupeview.h"
 #include "screentools/overlay.h"
 #include "screentools/picturebox.h"
+#include "screentools/spacingruler.h"
 
 #include <QApplication>
 #include <QImage>
@@ -41,6 +44,36 @@ Bitmap noiseCapture(int w, int h)
         auto* row = reinterpret_cast<std::uint32_t*>(b.scanLine(y));
         for (int x = 0; x < w; ++x)
             row[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
+    }
+    return b;
+}
+
+// A desktop of flat windows with a few pixels of noise in each (text, as far
+// as the ruler can tell): a background and windows of every size, some
+// overlapping. The ruler's arms run to window edges hundreds of pixels away.
+Bitmap desktopCapture(int w, int h)
+{
+    Bitmap b(w, h, 32);
+    std::mt19937 rng(11);
+    const auto fill = [&](int x1, int y1, int x2, int y2, std::uint32_t argb) {
+        for (int y = std::max(0, y1); y < std::min(h, y2); ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(b.scanLine(y));
+            for (int x = std::max(0, x1); x < std::min(w, x2); ++x)
+                row[x] = argb;
+        }
+    };
+    fill(0, 0, w, h, 0xFF204080u);
+    for (int i = 0; i < 12; ++i) {
+        const int ww = w / 8 + int(rng() % unsigned(w / 3));
+        const int wh = h / 8 + int(rng() % unsigned(h / 3));
+        const int x = int(rng() % unsigned(w - ww));
+        const int y = int(rng() % unsigned(h - wh));
+        fill(x, y, x + ww, y + wh, 0xFF000000u | (rng() & 0xFFFFFFu));
+        for (int k = 0; k < ww * wh / 400; ++k) {
+            const int px = x + int(rng() % unsigned(ww));
+            const int py = y + int(rng() % unsigned(wh));
+            fill(px, py, px + 1, py + 1, 0xFF000000u);
+        }
     }
     return b;
 }
@@ -206,6 +239,98 @@ bool runSize(int w, int h, int runs)
     return best.equal;
 }
 
+// The same walk over the desktop, incremental, with the ruler hidden and
+// shown; per move the shown one also scans the point's row and column.
+struct RulerRun {
+    std::vector<double> hiddenMs;
+    std::vector<double> shownMs;
+    bool equal = true;
+};
+
+RulerRun runRulerWalk(const Bitmap& capture, const std::vector<OverlayState>& states)
+{
+    const int w = capture.width();
+    const int h = capture.height();
+    QImage backing(w, h, QImage::Format_RGB32);
+    Bitmap hiddenPicture = capture;
+    Bitmap shownPicture = capture;
+    Bitmap reference = capture;
+    TAgg2D hiddenAgg;
+    TAgg2D shownAgg;
+    TAgg2D referenceAgg;
+    OverlayRenderer hidden;
+    OverlayRenderer shown;
+    hidden.reset(true);
+    shown.reset(true);
+    RulerRun run;
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        const OverlayState& plain = states[i];
+        const auto t0 = Clock::now();
+        handOver(hiddenPicture, backing, hidden.draw(hiddenAgg, hiddenPicture, capture, plain));
+        const auto t1 = Clock::now();
+        OverlayState s = plain;
+        if (const auto spans = measureSpacing(capture, {s.mousex, s.mousey}, 8)) {
+            s.ruler = true;
+            s.spans = *spans;
+        }
+        handOver(shownPicture, backing, shown.draw(shownAgg, shownPicture, capture, s));
+        const auto t2 = Clock::now();
+        run.hiddenMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        run.shownMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        // Every tenth move the incremental picture is held against a full
+        // redraw of the same state.
+        if (i % 10 == 0) {
+            drawFull(referenceAgg, reference, capture, s);
+            run.equal = run.equal && std::memcmp(reference.bits(), shownPicture.bits(), reference.sizeInBytes()) == 0;
+        }
+    }
+    return run;
+}
+
+bool runRuler(int w, int h, int runs)
+{
+    const Bitmap capture = desktopCapture(w, h);
+    const std::vector<OverlayState> states = walk(w, h);
+    RulerRun best = runRulerWalk(capture, states);
+    for (int r = 1; r < runs; ++r) {
+        const RulerRun next = runRulerWalk(capture, states);
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            best.hiddenMs[i] = std::min(best.hiddenMs[i], next.hiddenMs[i]);
+            best.shownMs[i] = std::min(best.shownMs[i], next.shownMs[i]);
+        }
+        best.equal = best.equal && next.equal;
+    }
+    const Stats hid = stats(best.hiddenMs);
+    const Stats sho = stats(best.shownMs);
+    // How far the ruler reaches on this walk: the median of its spans.
+    std::vector<double> widths;
+    std::vector<double> heights;
+    for (const OverlayState& st : states) {
+        if (const auto spans = measureSpacing(capture, {st.mousex, st.mousey}, 8)) {
+            widths.push_back(spans->width());
+            heights.push_back(spans->height());
+        }
+    }
+    const double spanW = stats(widths).median;
+    const double spanH = stats(heights).median;
+    if (machine) {
+        std::printf("ruler_span_%dx%d %.0fx%.0f\n", w, h, spanW, spanH);
+        std::printf("ruler_hidden_median_%dx%d %.4f\nruler_hidden_p95_%dx%d %.4f\n", w, h, hid.median, w, h, hid.p95);
+        std::printf("ruler_shown_median_%dx%d %.4f\nruler_shown_p95_%dx%d %.4f\n", w, h, sho.median, w, h, sho.p95);
+        std::printf("ruler_identical_%dx%d %d\n", w, h, best.equal ? 1 : 0);
+        return best.equal;
+    }
+    std::printf("%dx%d desktop of flat windows, the same %zu moves, spacing ruler shown vs hidden (incremental, "
+                "per-move minimum over %d runs)\n",
+                w, h, states.size(), runs);
+    std::printf("    median span %.0f x %.0f pixels\n", spanW, spanH);
+    std::printf("    ruler hidden     median %7.3f ms   p95 %7.3f ms\n", hid.median, hid.p95);
+    std::printf("    ruler shown      median %7.3f ms   p95 %7.3f ms\n", sho.median, sho.p95);
+    std::printf("    ratio shown/hidden      median %6.2fx   p95 %6.2fx\n", sho.median / hid.median, sho.p95 / hid.p95);
+    std::printf("  pictures with the ruler equal to the full redraw %s\n", best.equal ? "yes" : "NO");
+    return best.equal;
+}
+
 class TimedPictureBox : public PictureBox {
 public:
     using PictureBox::PictureBox;
@@ -292,5 +417,7 @@ int main(int argc, char** argv)
         return runWindow();
     bool ok = runSize(1920, 1080, runs);
     ok = runSize(3840, 2160, runs) && ok;
+    ok = runRuler(1920, 1080, runs) && ok;
+    ok = runRuler(3840, 2160, runs) && ok;
     return ok ? 0 : 1;
 }

@@ -16,6 +16,12 @@ source "$root/bench/drag-cost.sh"
 
 ROUNDS=${VORNIK_BENCH_ROUNDS:-5}
 
+# Debian's flameshot is the peer of the drag rows; without it they are left out.
+if ! command -v flameshot >/dev/null && [[ $(id -u) == 0 ]]; then
+    { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y flameshot; } >"$E2E_TMP/peer-install.log" 2>&1 ||
+        echo "flameshot could not be installed: the rows beside it are left out" >&2
+fi
+
 if [[ -n ${VORNIK_BUILD_DIR:-} ]]; then
     build=$VORNIK_BUILD_DIR
     cmake --build "$build" --target bench_collector bench_overlay bench_export bench_opening vornik-tools tray_host_demo \
@@ -110,6 +116,7 @@ R[tray.demo_all]="${demo_dock[*]}"
 # with the whole overlay redrawn on every move (the original design).
 drag_cost incremental
 drag_cost full VORNIK_FULL_REDRAW=1
+command -v flameshot >/dev/null && peer_drags
 
 # --- 3840x2160 desktop: resident memory ---------------------------------------
 rm -f "$E2E_TMP/displayfd"
@@ -158,6 +165,7 @@ wait_for 5 not tray_icon_geometry || fail "the icon stayed in the tray"
 
 drag_cost incremental
 drag_cost full VORNIK_FULL_REDRAW=1
+command -v flameshot >/dev/null && peer_drags
 
 # --- the table ----------------------------------------------------------------
 v() { echo "${R[$1]:?no value for $1}"; }
@@ -166,6 +174,13 @@ calc() { awk "BEGIN {printf \"$1\", $2}"; }
 
 rows=()
 row() { rows+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"$'\t'"$5"); }
+# ms_row LABEL DECIMALS RATIO_DECIMALS OURS REFERENCE TARGET: a row of two
+# measured times, keys of R in milliseconds, and their ratio.
+ms_row() {
+    local ours reference
+    ours=$(v "$4") reference=$(v "$5")
+    row "$1" "$(calc "%.$2f ms" "$ours")" "$(calc "%.$2f ms" "$reference")" "$(calc "%.$3f" "$ours / $reference")" "$6"
+}
 section() {
     ((${#rows[@]} == 0)) || rows+=("")
     rows+=("$1"$'\t'$'\t'$'\t'$'\t')
@@ -177,15 +192,9 @@ row "pass over ${mb} MiB, 10,000 addresses, vs memchr \"@\" scan" \
     "$(calc '%.2f ms (%.0f MB/s)' "$(v collector.pass_empty_ms), $(v collector.text_bytes) / 1000 / $(v collector.pass_empty_ms)")" \
     "$(calc '%.3f ms (%.0f MB/s)' "$(v collector.memchr_ms), $(v collector.text_bytes) / 1000 / $(v collector.memchr_ms)")" \
     "$(calc '%.1f' "$(v collector.pass_empty_ms) / $(v collector.memchr_ms)")" "-"
-row "same pass, 100,000-entry list vs empty list" \
-    "$(calc '%.2f ms' "$(v collector.pass_big_ms)")" "$(calc '%.2f ms' "$(v collector.pass_empty_ms)")" \
-    "$(calc '%.2f' "$(v collector.pass_big_ms) / $(v collector.pass_empty_ms)")" "< 2"
-row "load + sort 100,000 entries vs read + std::sort(strcoll)" \
-    "$(calc '%.1f ms' "$(v collector.load_sort_ms)")" "$(calc '%.1f ms' "$(v collector.reference_load_sort_ms)")" \
-    "$(calc '%.2f' "$(v collector.load_sort_ms) / $(v collector.reference_load_sort_ms)")" "-"
-row "save 100,000 entries vs write+fsync+rename of same bytes" \
-    "$(calc '%.1f ms' "$(v collector.save_ms)")" "$(calc '%.1f ms' "$(v collector.reference_save_ms)")" \
-    "$(calc '%.2f' "$(v collector.save_ms) / $(v collector.reference_save_ms)")" "-"
+ms_row "same pass, 100,000-entry list vs empty list" 2 2 collector.pass_big_ms collector.pass_empty_ms "< 2"
+ms_row "load + sort 100,000 entries vs read + std::sort(strcoll)" 1 2 collector.load_sort_ms collector.reference_load_sort_ms "-"
+ms_row "save 100,000 entries vs write+fsync+rename of same bytes" 1 2 collector.save_ms collector.reference_save_ms "-"
 
 section "Overlay drawit per move: incremental vs full redraw"
 for size in 1920x1080 3840x2160; do
@@ -194,53 +203,57 @@ for size in 1920x1080 3840x2160; do
         if [[ $stat == p95 ]]; then
             [[ $size == 1920x1080 ]] && target="< 1.5 ms" || target="< 3 ms"
         fi
-        row "  $size $stat" \
-            "$(calc '%.3f ms' "$(v overlay.inc_${stat}_$size)")" "$(calc '%.3f ms' "$(v overlay.full_${stat}_$size)")" \
-            "$(calc '%.3f' "$(v overlay.inc_${stat}_$size) / $(v overlay.full_${stat}_$size)")" "$target"
+        ms_row "  $size $stat" 3 3 overlay.inc_${stat}_$size overlay.full_${stat}_$size "$target"
     done
 done
 
 section "Overlay per move with the loupe shown vs hidden (incremental)"
 for size in 1920x1080 3840x2160; do
     for stat in median p95; do
-        row "  $size $stat" \
-            "$(calc '%.3f ms' "$(v overlay.loupe_${stat}_$size)")" "$(calc '%.3f ms' "$(v overlay.inc_${stat}_$size)")" \
-            "$(calc '%.2f' "$(v overlay.loupe_${stat}_$size) / $(v overlay.inc_${stat}_$size)")" "-"
+        ms_row "  $size $stat" 3 2 overlay.loupe_${stat}_$size overlay.inc_${stat}_$size "-"
     done
 done
-row "  real window $(v window.captured) median" \
-    "$(calc '%.3f ms' "$(v window.window_loupe_median)")" "$(calc '%.3f ms' "$(v window.window_move_median)")" \
-    "$(calc '%.2f' "$(v window.window_loupe_median) / $(v window.window_move_median)")" "-"
+ms_row "  real window $(v window.captured) median" 3 2 window.window_loupe_median window.window_move_median "-"
+
+section "Overlay per move with the spacing ruler shown vs hidden (incremental, desktop of flat windows)"
+for size in 1920x1080 3840x2160; do
+    for stat in median p95; do
+        ms_row "  $size $stat" 3 2 overlay.ruler_shown_${stat}_$size overlay.ruler_hidden_${stat}_$size "-"
+    done
+done
 
 section "Selection drag through the program: program + X server processor time per move, vs full redraw"
 for size in 1920x1080 3840x2160; do
     [[ $size == 1920x1080 ]] && target="<= 1.0 ms" || target="<= 2.0 ms"
-    row "  $size, median of 3 runs of $DRAG_MOVES moves" \
-        "$(calc '%.3f ms' "$(v drag.incremental_$size)")" "$(calc '%.3f ms' "$(v drag.full_$size)")" \
-        "$(calc '%.3f' "$(v drag.incremental_$size) / $(v drag.full_$size)")" "$target"
+    ms_row "  $size, median of 3 runs of $DRAG_MOVES moves" 3 3 drag.incremental_$size drag.full_$size "$target"
 done
+
+if command -v flameshot >/dev/null; then
+    section "Selection drag beside flameshot's overlay: program + X server processor time per move, same drag"
+    for size in 1920x1080 3840x2160; do
+        ms_row "  $size, the drag above, median of 3 runs" 3 3 drag.incremental_$size drag.wobble_peer_$size "<= 0.5"
+        ms_row "  $size, the drag above, the program alone vs flameshot alone" 3 3 drag.incremental_app_$size \
+            drag.wobble_peer_app_$size "$([[ $size == 1920x1080 ]] && echo '<= 0.6 ms' || echo -)"
+        ms_row "  $size, jumping across the screen, median of 3 runs" 3 3 drag.jump_$size drag.jump_peer_$size "<= 0.5"
+        ms_row "  $size, jumping, the program alone vs flameshot alone" 3 3 drag.jump_app_$size drag.jump_peer_app_$size \
+            "$([[ $size == 1920x1080 ]] && echo '<= 0.6 ms' || echo -)"
+        ms_row "  $size, one pixel at a time, median of 3 runs" 3 3 drag.slow_$size drag.slow_peer_$size "-"
+    done
+fi
 
 section "Tool window, Xvfb $(v opening.screen)"
 row "  first opening in the process, command to first frame, vs target" \
     "$(calc '%.1f ms' "$(v opening.first)")" "150 ms" \
     "$(calc '%.2f' "$(v opening.first) / 150")" "< 1"
-row "  later openings vs the capture they contain (median)" \
-    "$(calc '%.1f ms' "$(v opening.median)")" "$(calc '%.1f ms' "$(v opening.shared_median)")" \
-    "$(calc '%.2f' "$(v opening.median) / $(v opening.shared_median)")" "-"
+ms_row "  later openings vs the capture they contain (median)" 1 2 opening.median opening.shared_median "-"
 row "  later openings (p95) vs target" \
     "$(calc '%.1f ms' "$(v opening.p95)")" "150 ms" \
     "$(calc '%.2f' "$(v opening.p95) / 150")" "< 1"
-row "  capture through shared memory vs Qt's grab (median)" \
-    "$(calc '%.1f ms' "$(v opening.shared_median)")" "$(calc '%.1f ms' "$(v opening.qt_median)")" \
-    "$(calc '%.2f' "$(v opening.shared_median) / $(v opening.qt_median)")" "-"
+ms_row "  capture through shared memory vs Qt's grab (median)" 1 2 opening.shared_median opening.qt_median "-"
 
 section "JPEG export $(v export.size), processor time"
-row "  encodeJpeg vs cjpeg command (whole run)" \
-    "$(calc '%.1f ms' "$(v export.ours_cpu_ms)")" "$(calc '%.1f ms' "$(v export.cjpeg_cpu_ms)")" \
-    "$(calc '%.3f' "$(v export.ours_cpu_ms) / $(v export.cjpeg_cpu_ms)")" "<= 1.1"
-row "  encodeJpeg vs cjpeg minus its start-up" \
-    "$(calc '%.1f ms' "$(v export.ours_cpu_ms)")" "$(calc '%.1f ms' "$(v export.cjpeg_work_cpu_ms)")" \
-    "$(calc '%.3f' "$(v export.ours_cpu_ms) / $(v export.cjpeg_work_cpu_ms)")" "<= 1.1"
+ms_row "  encodeJpeg vs cjpeg command (whole run)" 1 3 export.ours_cpu_ms export.cjpeg_cpu_ms "<= 1.1"
+ms_row "  encodeJpeg vs cjpeg minus its start-up" 1 3 export.ours_cpu_ms export.cjpeg_work_cpu_ms "<= 1.1"
 
 section "Program on Xvfb + openbox + trayer"
 row "  start to icon embedded in trayer vs tray_host_demo (median of $ROUNDS)" \
@@ -280,6 +293,8 @@ echo
 echo "ratio = ours / reference (time or memory: lower is better)."
 echo "Collector: locale $(v collector.locale); 1 MiB of mail-like text, median of 31 interleaved rounds; file rows median of 5."
 echo "Overlay rows: $(v overlay.moves_1920x1080) moves (pointer wander, then a selection drag) per size, per-move minimum over $(v overlay.runs_1920x1080) runs; pictures identical after every move: $([[ $(v overlay.identical_1920x1080)$(v overlay.identical_3840x2160) == 11 ]] && echo yes || echo NO)."
+echo "Ruler rows: the same moves over a desktop of flat windows, the shown figure including the scan of the point's row and column;"
+echo "        median span $(v overlay.ruler_span_1920x1080) and $(v overlay.ruler_span_3840x2160) pixels; equal to the full redraw: $([[ $(v overlay.ruler_identical_1920x1080)$(v overlay.ruler_identical_3840x2160) == 11 ]] && echo yes || echo NO)."
 echo "Drag: $DRAG_MOVES xdotool moves ${DRAG_PAUSE}s apart with the left button held, utime+stime from /proc of the program and of Xvfb;"
 for size in 1920x1080 3840x2160; do
     echo "        $size: program $(v drag.incremental_app_$size) + X $(v drag.incremental_x_$size) ms (runs: $(v drag.incremental_all_$size)), full redraw program $(v drag.full_app_$size) + X $(v drag.full_x_$size) ms (runs: $(v drag.full_all_$size))."
@@ -294,4 +309,12 @@ echo "        idle at each start: $(v mem.idle_all) MiB$( ((spread)) && echo " (
 echo "        (the capture stays in memory after closing, until the next opening replaces it)."
 echo "Targets with a unit apply to ours, the others to the ratio; the one marked * is a proposal of this table,"
 echo "        the others are the project's own."
-echo "Not measured: no other screen-capture or clipboard program is run as a peer (house rule), so no row compares against one."
+if command -v flameshot >/dev/null; then
+    echo "Peer: Debian's flameshot $(flameshot --version 2>/dev/null | awk 'NR == 1 {print $2}') in its frozen-screen overlay (flameshot gui), started anew for each of the 3 runs of the same drag;"
+    for size in 1920x1080 3840x2160; do
+        echo "        $size jumping: program $(v drag.jump_app_$size) + X $(v drag.jump_x_$size) ms (runs: $(v drag.jump_all_$size)), flameshot $(v drag.jump_peer_app_$size) + X $(v drag.jump_peer_x_$size) ms (runs: $(v drag.jump_peer_all_$size))."
+        echo "        $size one pixel at a time: program $(v drag.slow_app_$size) + X $(v drag.slow_x_$size) ms, flameshot $(v drag.slow_peer_app_$size) + X $(v drag.slow_peer_x_$size) ms."
+    done
+else
+    echo "Not measured: flameshot is not installed, so the drag rows beside it are left out."
+fi

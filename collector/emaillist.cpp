@@ -1,7 +1,7 @@
 #include "collector/emaillist.h"
 
-#include "platform/collation.h"
-#include "platform/files.h"
+#include "platform/posix/collation.h"
+#include "platform/posix/files.h"
 
 #include <cstring>
 #include <functional>

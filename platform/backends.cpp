@@ -1,20 +1,19 @@
 #include "platform/backends.h"
 
-#include "platform/capturebackend.h"
-#include "platform/clipboardwatcher.h"
+#include "platform/clipboardservice.h"
 #include "platform/freedesktop/screenshotportal.h"
-#include "platform/freedesktop/sniservice.h"
-#include "platform/qtplatform.h"
-#include "platform/traybackend.h"
+#include "platform/freedesktop/statusnotifiertrayservice.h"
+#include "platform/qt/qtclipboard.h"
+#include "platform/screencapture.h"
+#include "platform/trayserviceswitch.h"
 #include "platform/wayland/datacontrolclipboard.h"
-#include "platform/x11/clipboardreader.h"
-#include "platform/x11/screencapture.h"
+#include "platform/x11/displayprobe.h"
+#include "platform/x11/x11clipboard.h"
+#include "platform/x11/x11screencapture.h"
 #include "platform/x11/xembedtray.h"
 
 #include <QGuiApplication>
 #include <QPointer>
-
-#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,20 +123,9 @@ std::string environment(const char* name)
     return value ? value : "";
 }
 
-bool canConnectToX(const std::string& display)
-{
-    if (display.empty())
-        return false;
-    Display* connection = XOpenDisplay(display.c_str());
-    if (!connection)
-        return false;
-    XCloseDisplay(connection);
-    return true;
-}
-
 // Used where there is no tray host the program knows how to talk to: every
 // add is refused, as the shell refuses it while no taskbar runs.
-class NoTrayService : public DesktopServiceBase {
+class NoTrayService : public TrayServiceBase {
   public:
     bool shellNotifyIcon(int, const NotifyIconData&) override { return false; }
 };
@@ -161,7 +149,7 @@ SessionFacts currentSessionFacts()
 SessionProbes currentSessionProbes()
 {
     SessionProbes probes;
-    probes.xDisplayReachable = [] { return canConnectToX(environment("DISPLAY")); };
+    probes.xDisplayReachable = [] { return x11DisplayAccepts(environment("DISPLAY")); };
     probes.screenshotPortalOffered = [] { return ScreenshotPortal::offeredOnSessionBus(); };
     return probes;
 }
@@ -209,17 +197,15 @@ NotifyIconService& systemNotifyIconService()
     return none;
 }
 
-ClipboardBackends openClipboardBackends()
+std::unique_ptr<ClipboardService> openClipboardService()
 {
     const SessionFacts facts = currentSessionFacts();
-    ClipboardBackends backends;
     switch (chooseClipboard(facts)) {
     case ClipboardBackend::Qt:
-        return backends;
+        return std::make_unique<QtClipboard>();
     case ClipboardBackend::WaylandDataControl:
-        backends.watcher = DataControlClipboard::open();
-        if (backends.watcher)
-            return backends;
+        if (std::unique_ptr<DataControlClipboard> dataControl = DataControlClipboard::open())
+            return dataControl;
         if (facts.forcedClipboard == "wayland")
             std::fprintf(stderr,
                          "vornik-tools: the compositor offers no clipboard data control; using the X11 clipboard\n");
@@ -227,8 +213,7 @@ ClipboardBackends openClipboardBackends()
     case ClipboardBackend::X11:
         break;
     }
-    backends.reader = openX11ClipboardReader();
-    return backends;
+    return openX11Clipboard();
 }
 
 namespace {

@@ -59,6 +59,12 @@ enum class ClipboardBackend {
 enum class CaptureBackend { X11, Portal };
 
 QtPlatformChoice chooseQtPlatform(const SessionFacts& facts, const SessionProbes& probes);
+// Looks at this process's environment and display and applies the choice of
+// Qt platform (see backends.cpp) before the application object
+// exists. Returns false, after telling the user why on stderr, when the
+// program cannot run here.
+bool selectQtPlatform();
+
 // Whether the StatusNotifierItem backend is built and its watcher followed.
 bool trayFollowsStatusNotifierWatcher(const SessionFacts& facts);
 // The tray backend while a StatusNotifierWatcher is or is not on the bus.
@@ -70,15 +76,10 @@ CaptureBackend chooseCapture(const SessionFacts& facts, const SessionProbes& pro
 SessionFacts currentSessionFacts();
 SessionProbes currentSessionProbes();
 
-class ClipboardReader;
-class ClipboardWatcher;
+class ClipboardService;
 
-// The clipboard backend of this session: a watcher, or a reader of the X11
-// selection (beside Qt's change notices), or neither (Qt's clipboard alone).
-struct ClipboardBackends {
-    std::unique_ptr<ClipboardWatcher> watcher;
-    std::unique_ptr<ClipboardReader> reader;
-};
-ClipboardBackends openClipboardBackends();
+// The clipboard backend of this session: the compositor's data control, the
+// X11 selection, or Qt's clipboard alone.
+std::unique_ptr<ClipboardService> openClipboardService();
 
 } // namespace vornik

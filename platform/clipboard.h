@@ -1,18 +1,14 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
-#include <QTimer>
 
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace vornik {
 
-class ClipboardReader;
-class ClipboardWatcher;
+class ClipboardService;
 
 // What a look at the clipboard found.
 struct ClipboardText {
@@ -40,6 +36,10 @@ public:
     // the clipboard cannot be taken over.
     void writeText(const std::string& text);
 
+    // Whether the receivers of changed() read the clipboard (off: the
+    // owners of new copies are not asked for their text beforehand).
+    void setChangesRead(bool read);
+
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     std::chrono::milliseconds timeout() const { return m_timeout; }
 
@@ -47,16 +47,9 @@ signals:
     void changed();
 
 private:
-    void takeX11Clipboard();
-
-    std::unique_ptr<ClipboardReader> m_reader;
-    // Where the session calls for another way of watching (platform/clipboardwatcher.h).
-    std::unique_ptr<ClipboardWatcher> m_watcher;
+    // The session's way of reaching the clipboard (see platform/backends.cpp).
+    std::unique_ptr<ClipboardService> m_service;
     std::chrono::milliseconds m_timeout{2000};
-    // Where a watcher runs: the text of the program's last copy while the
-    // X11 clipboard still waits for it, and how long it waits at most.
-    std::optional<QString> m_pendingX11Copy;
-    QTimer m_x11CopyDeadline;
 };
 
 } // namespace vornik

@@ -18,6 +18,14 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define VORNIK_BLEND_AVX2 1
+#endif
+
 namespace vornik {
 namespace {
 
@@ -79,6 +87,101 @@ private:
         }
     }
 };
+
+#if defined(VORNIK_BLEND_AVX2)
+// blendRun32's loop eight pixels at a time, for processors with AVX2 (chosen
+// when the program runs). The 256-bit unpack and pack work within each
+// 128-bit half alike, so the halves come back in order. Returns how many of
+// the bytes it blended.
+__attribute__((target("avx2"))) std::size_t blendRun32Avx2(std::uint8_t* p, std::size_t bytes, std::uint32_t keep,
+                                                           const std::uint32_t* k)
+{
+    // (No lambdas here: they would not be compiled for AVX2.)
+    alignas(32) short high[16], low[16];
+    for (int j = 0; j < 16; ++j) {
+        high[j] = short(k[j % 4] >> 8 & 0xFF);
+        low[j] = short(k[j % 4] & 0xFF);
+    }
+    const __m256i vkeep = _mm256_set1_epi16(short(keep));
+    const __m256i vkh = _mm256_load_si256(reinterpret_cast<const __m256i*>(high));
+    const __m256i vkl = _mm256_load_si256(reinterpret_cast<const __m256i*>(low));
+    const __m256i lowByte = _mm256_set1_epi16(0xFF);
+    const __m256i zero = _mm256_setzero_si256();
+    std::size_t i = 0;
+    for (; i + 32 <= bytes; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        __m256i half[2] = {_mm256_unpacklo_epi8(v, zero), _mm256_unpackhi_epi8(v, zero)};
+        for (__m256i& h : half) {
+            const __m256i pk = _mm256_mullo_epi16(h, vkeep);
+            const __m256i carry = _mm256_srli_epi16(_mm256_add_epi16(_mm256_and_si256(pk, lowByte), vkl), 8);
+            h = _mm256_add_epi16(_mm256_add_epi16(_mm256_srli_epi16(pk, 8), vkh), carry);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), _mm256_packus_epi16(half[0], half[1]));
+    }
+    return i;
+}
+
+bool hasAvx2()
+{
+    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return has;
+}
+#endif
+
+// The same blend of one colour at one opacity over a run of 32-bit pixels,
+// four pixels at a time where SSE2 is there (eight with AVX2). Every byte,
+// the fourth too, becomes (p * (256 - alpha) + k) >> 8, with k the colour's
+// channel times alpha, and 256 * alpha for the fourth byte: that is
+// alpha + A - ((A * alpha + 255) >> 8), since A - ceil(A * alpha / 256) is
+// floor(A * (256 - alpha) / 256).
+void blendRun32(value_type* p, unsigned len, const agg::rgba8& c, unsigned alpha)
+{
+    if (alpha == 0 || len == 0)
+        return;
+    if (alpha >= 255) {
+        const value_type pixel[4] = {c.b, c.g, c.r, 255};
+        for (unsigned i = 0; i < len; ++i)
+            std::memcpy(p + std::size_t(i) * 4, pixel, 4);
+        return;
+    }
+    const std::uint32_t keep = 256 - alpha;
+    const std::uint32_t k[4] = {c.b * alpha, c.g * alpha, c.r * alpha, 256 * alpha};
+    const std::size_t bytes = std::size_t(len) * 4;
+    std::size_t i = 0;
+#if defined(VORNIK_BLEND_AVX2)
+    if (hasAvx2())
+        i = blendRun32Avx2(p, bytes, keep, k);
+#endif
+#if defined(__SSE2__)
+    // Four pixels at a time in 16-bit lanes: p * keep fits one, and with k
+    // split into its high and low byte, so does every partial sum of
+    // (p * keep + k) >> 8 = (p * keep >> 8) + kh + (((p * keep) & 255) + kl) >> 8.
+    const auto lanes = [](const std::uint32_t* v, unsigned shift, unsigned mask) {
+        return _mm_setr_epi16(short(v[0] >> shift & mask), short(v[1] >> shift & mask), short(v[2] >> shift & mask),
+                              short(v[3] >> shift & mask), short(v[0] >> shift & mask), short(v[1] >> shift & mask),
+                              short(v[2] >> shift & mask), short(v[3] >> shift & mask));
+    };
+    const __m128i vkeep = _mm_set1_epi16(short(keep));
+    const __m128i vkh = lanes(k, 8, 0xFF);
+    const __m128i vkl = lanes(k, 0, 0xFF);
+    const __m128i lowByte = _mm_set1_epi16(0xFF);
+    const __m128i zero = _mm_setzero_si128();
+    const auto blend8 = [&](__m128i v) {
+        const __m128i pk = _mm_mullo_epi16(v, vkeep);
+        const __m128i carry = _mm_srli_epi16(_mm_add_epi16(_mm_and_si128(pk, lowByte), vkl), 8);
+        return _mm_add_epi16(_mm_add_epi16(_mm_srli_epi16(pk, 8), vkh), carry);
+    };
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i out = _mm_packus_epi16(blend8(_mm_unpacklo_epi8(v, zero)), blend8(_mm_unpackhi_epi8(v, zero)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), out);
+    }
+#endif
+    for (; i < bytes; i += 4) {
+        for (std::size_t j = 0; j < 4; ++j)
+            p[i + j] = value_type((p[i + j] * keep + k[j]) >> 8);
+    }
+}
 
 using PlainAlphaBlenderBgra = PlainAlphaBlender<agg::order_bgra, true>;
 using PlainAlphaBlenderBgr = PlainAlphaBlender<agg::order_bgr, false>;
@@ -366,6 +469,157 @@ struct TAgg2D::Impl {
         }
     }
 
+    // One colour blended over [left, right) x [top, bottom).
+    struct Layer {
+        int left, top, right, bottom;
+        agg::rgba8 color;
+    };
+
+    // Fills the rectangle with the fill colour when its corners lie on pixel
+    // edges and nothing transforms it: it then covers whole pixels and no
+    // others, so each row of it inside the clip boxes is blended with the
+    // coverage the rasterizer gives a whole pixel, the same pixels without
+    // rasterizing the outline. False, drawing nothing, for any other
+    // rectangle.
+    bool fillAlignedRect(double x1, double y1, double x2, double y2)
+    {
+        if (!alignedRect(x1, y1, x2, y2))
+            return false;
+        const Layer fill = fillLayer(x1, y1, x2, y2);
+        blendLayers(&fill, 1);
+        return true;
+    }
+
+    // Outlines such a rectangle when it has an inside and the pen is one
+    // pixel wide and hard-edged: the outline then touches exactly the
+    // rectangle one pixel larger on every side, its inside included (the
+    // stroke's two contours turn the same way, so the inside counts too).
+    // False, drawing nothing, for any other outline.
+    bool strokeAlignedRect(double x1, double y1, double x2, double y2)
+    {
+        if (!strokesAligned(x1, y1, x2, y2))
+            return false;
+        const Layer outline = outlineLayer(x1, y1, x2, y2);
+        blendLayers(&outline, 1);
+        return true;
+    }
+
+    // Fills and outlines such a rectangle in one pass over its rows, the fill
+    // first at every pixel, as the two separately would. False, drawing
+    // nothing, where either could not be drawn so.
+    bool fillAndStrokeAlignedRect(double x1, double y1, double x2, double y2)
+    {
+        if (!strokesAligned(x1, y1, x2, y2))
+            return false;
+        const Layer both[2] = {fillLayer(x1, y1, x2, y2), outlineLayer(x1, y1, x2, y2)};
+        blendLayers(both, 2);
+        return true;
+    }
+
+    bool strokesAligned(double x1, double y1, double x2, double y2) const
+    {
+        return alignedRect(x1, y1, x2, y2) && x1 != x2 && y1 != y2 && lineWidth == 1.0 && hardEdged();
+    }
+
+    // The pixels an aligned rectangle's fill covers, and those its outline
+    // covers: one pixel more on every side.
+    Layer fillLayer(double x1, double y1, double x2, double y2) const
+    {
+        return {static_cast<int>(std::min(x1, x2)), static_cast<int>(std::min(y1, y2)),
+                static_cast<int>(std::max(x1, x2)), static_cast<int>(std::max(y1, y2)), fillColor};
+    }
+    Layer outlineLayer(double x1, double y1, double x2, double y2) const
+    {
+        const Layer fill = fillLayer(x1, y1, x2, y2);
+        return {fill.left - 1, fill.top - 1, fill.right + 1, fill.bottom + 1, lineColor};
+    }
+
+    // Draws a line when it is axis-parallel at a whole coordinate, runs from
+    // one side of the surface to the other, and the pen is one pixel wide
+    // and hard-edged, as the overlay's guide lines are: the pen's edges then
+    // pass through the middles of the two pixel columns (or rows) beside the
+    // coordinate, which it covers along the whole surface, its ends lying
+    // beyond the surface whatever their caps. False, drawing nothing, for
+    // any other line.
+    bool fullLengthAlignedLine(double x1, double y1, double x2, double y2)
+    {
+        if (!transform.is_identity() || lineWidth != 1.0 || !hardEdged())
+            return false;
+        const auto whole = [](double v) { return v == std::floor(v) && std::fabs(v) < 1e9; };
+        if (x1 == x2 && whole(x1) && std::min(y1, y2) <= 0 && std::max(y1, y2) >= height()) {
+            const int x = static_cast<int>(x1);
+            blendPixels(x - 1, 0, x + 1, height(), lineColor);
+            return true;
+        }
+        if (y1 == y2 && whole(y1) && std::min(x1, x2) <= 0 && std::max(x1, x2) >= width()) {
+            const int y = static_cast<int>(y1);
+            blendPixels(0, y - 1, width(), y + 1, lineColor);
+            return true;
+        }
+        return false;
+    }
+
+    // Corners on pixel edges, not too far out, and nothing transforms them.
+    bool alignedRect(double x1, double y1, double x2, double y2) const
+    {
+        if (!transform.is_identity())
+            return false;
+        for (const double v : {x1, y1, x2, y2}) {
+            if (v != std::floor(v) || std::fabs(v) > 1e9)
+                return false;
+        }
+        return true;
+    }
+
+    // Blends the colour over [left, right) x [top, bottom) inside the clip
+    // boxes with the coverage the rasterizer gives a whole pixel.
+    void blendPixels(int left, int top, int right, int bottom, const agg::rgba8& color)
+    {
+        const Layer layer{left, top, right, bottom, color};
+        blendLayers(&layer, 1);
+    }
+
+    // Blends each layer in turn, as blendPixels one after the other would,
+    // but row by row: each row of the clip boxes gets every layer's run while
+    // it is at hand, instead of one pass over the whole area per layer.
+    void blendLayers(const Layer* layers, std::size_t count)
+    {
+        const agg::int8u cover = static_cast<agg::int8u>(ras.apply_gamma(agg::cover_full));
+        if (cover == 0)
+            return;
+        // As the pixel format blends a run at one coverage.
+        unsigned alphas[2] = {};
+        for (std::size_t i = 0; i < count && i < 2; ++i)
+            alphas[i] = cover == agg::cover_full ? layers[i].color.a : blendedAlpha(layers[i].color.a, cover);
+        for (const PixelRect& box : clipBoxes) {
+            int top = box.y2, bottom = box.y1;
+            for (std::size_t i = 0; i < count && i < 2; ++i) {
+                top = std::min(top, std::max({layers[i].top, box.y1, 0}));
+                bottom = std::max(bottom, std::min({layers[i].bottom, box.y2, height()}));
+            }
+            for (int y = top; y < bottom; ++y) {
+                for (std::size_t i = 0; i < count && i < 2; ++i) {
+                    const Layer& l = layers[i];
+                    const int x1 = std::max({l.left, box.x1, 0});
+                    const int x2 = std::min({l.right, box.x2, width()});
+                    if (l.color.a == 0 || y < l.top || y >= l.bottom || x1 >= x2)
+                        continue;
+                    const auto len = static_cast<unsigned>(x2 - x1);
+                    if (bitsPerPixel == 32)
+                        blendRun32(rbuf.row_ptr(y) + std::size_t(x1) * 4, len, l.color, alphas[i]);
+                    else
+                        pixf24.blend_hline(x1, y, len, l.color, cover);
+                }
+            }
+        }
+    }
+
+    // True when every coverage the rasterizer can give a pixel turns into
+    // the same opacity, as with a gamma of 0 (the curve only rises, so its
+    // two ends tell): then only which pixels a shape touches matters, not
+    // how much of each.
+    bool hardEdged() const { return ras.apply_gamma(1) == ras.apply_gamma(agg::cover_full); }
+
     // With several clip boxes, or one smaller than the surface, a shape is
     // cut to each box widened by the margin and drawn into that box alone: a
     // guide line crossing a thin strip is then rasterized over the strip's
@@ -540,6 +794,10 @@ void TAgg2D::Line(double x1, double y1, double x2, double y2)
     d.path.remove_all();
     if (!finite4(x1, y1, x2, y2))
         return;
+    // A guide line across the whole surface is blended as the pixels it
+    // covers, without rasterizing it along the screen.
+    if (d.fullLengthAlignedLine(x1, y1, x2, y2))
+        return;
     const double m = d.safetyMargin();
     if (!clipSegment(x1, y1, x2, y2, -m, -m, d.width() + m, d.height() + m))
         return;
@@ -571,6 +829,14 @@ void TAgg2D::Rectangle(double x1, double y1, double x2, double y2)
     d.path.remove_all();
     if (!finite4(x1, y1, x2, y2))
         return;
+    // A box on pixel edges, as the overlay's selection is, is blended row by
+    // row: the same pixels as rasterizing it, at a fraction of the cost for
+    // a box the size of the screen.
+    if (d.fillColor.a != 0 && d.lineColor.a != 0 && d.lineWidth > 0.0 && d.fillAndStrokeAlignedRect(x1, y1, x2, y2))
+        return;
+    const bool filled = d.fillColor.a == 0 || d.fillAlignedRect(x1, y1, x2, y2);
+    if (filled && (d.lineColor.a == 0 || d.lineWidth <= 0.0 || d.strokeAlignedRect(x1, y1, x2, y2)))
+        return;
     // The rectangle's sides are axis-parallel, so clamping its corners to the
     // surface widened by the margin is exactly its intersection with that area.
     const double m = d.safetyMargin();
@@ -580,14 +846,14 @@ void TAgg2D::Rectangle(double x1, double y1, double x2, double y2)
     x2 = std::clamp(x2, -m, maxX);
     y1 = std::clamp(y1, -m, maxY);
     y2 = std::clamp(y2, -m, maxY);
-    const auto draw = [&d](double a, double b, double c, double e, const PixelRect* only) {
+    const auto draw = [&d, filled](double a, double b, double c, double e, const PixelRect* only) {
         d.path.remove_all();
         d.path.move_to(a, b);
         d.path.line_to(c, b);
         d.path.line_to(c, e);
         d.path.line_to(a, e);
         d.path.close_polygon();
-        d.drawPath(true, only);
+        d.drawPath(!filled, only);
     };
     if (!d.cutsPerBox()) {
         draw(x1, y1, x2, y2, nullptr);

@@ -1,7 +1,7 @@
 #include "screentools/areaexport.h"
 
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/posix/files.h"
 #include "screentools/jpegencoder.h"
 
 #include <algorithm>

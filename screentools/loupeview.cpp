@@ -1,5 +1,6 @@
 #include "screentools/loupeview.h"
 
+#include "screentools/colourformats.h"
 #include "screentools/htmlcolor.h"
 #include "screentools/readouts.h"
 
@@ -46,7 +47,7 @@ LoupeShape LoupeView::shape() const
 
 int LoupeView::captionHeight() const
 {
-    return fontMetrics().height() + 4;
+    return 2 * fontMetrics().height() + 4;
 }
 
 QRect LoupeView::deviceGeometry() const
@@ -63,7 +64,9 @@ void LoupeView::follow(const Bitmap& capture, PixelPoint pixel, PixelPoint point
     const PixelPoint pointer{fit.shownX(pointerPixel.x), fit.shownY(pointerPixel.y)};
     const LoupeShape s = shape();
     fillLoupe(m_pixels, capture, pixel, s);
-    m_caption = QString::fromLatin1(htmlcolor(readoutColour(capture, pixel)) + "  " + positionText(pixel.x, pixel.y));
+    const std::uint32_t colour = readoutColour(capture, pixel);
+    m_caption = QString::fromLatin1(htmlcolor(colour) + "  " + positionText(pixel.x, pixel.y) + "\n" +
+                                    rgbColourText(colour));
 
     const double dpr = devicePixelRatioF();
     const int logicalWidth = static_cast<int>(std::ceil(s.side() / dpr));

@@ -12,7 +12,8 @@ namespace vornik {
 // picture box and the info panel, transparent for the mouse so that the
 // picture box keeps receiving every move. Its picture comes from fillLoupe
 // and shows one of its pixels per device pixel; under it stand the point's
-// colour and position as the readouts write them.
+// colour and position as the readouts write them, and on a second line the
+// colour as rgb().
 class LoupeView : public QWidget {
     Q_OBJECT
   public:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 namespace vornik {
 namespace {
@@ -9,7 +10,19 @@ namespace {
 using Shape = OverlayRenderer::Shape;
 using Frame = OverlayRenderer::Frame;
 
-enum Slot { CrossV, CrossH, RedV, RedH, BlueV, BlueH, SelBox };
+enum Slot {
+    CrossV,
+    CrossH,
+    RedV,
+    RedH,
+    BlueV,
+    BlueH,
+    SelBox,
+    RulerAcross,
+    RulerUpDown,
+    RulerTicks,                    // four: left, right, top, bottom
+    RulerFigures = RulerTicks + 4, // four: left, right, up, down
+};
 
 // How far from its geometric line a shape can change pixels: an outline of
 // width 1 at integer x covers columns x - 1 and x, the fill starts at x; one
@@ -38,6 +51,14 @@ BoxEdges edgesOf(const Shape& s) {
             std::max<long long>(s.b, s.d)};
 }
 
+PixelRect figurePlateOf(const Shape& s) {
+    return figurePlate(s.a, s.b, static_cast<int>(std::to_string(s.c).size()), s.d);
+}
+
+Shape fillOf(const PixelRect& r) {
+    return {Shape::Fill, r.x1, r.y1, r.x2, r.y2};
+}
+
 // Every pixel the shape can touch, clipped to the surface.
 PixelRect reachOf(const Shape& s, int width, int height) {
     switch (s.kind) {
@@ -48,6 +69,12 @@ PixelRect reachOf(const Shape& s, int width, int height) {
     case Shape::Box: {
         const BoxEdges e = edgesOf(s);
         return clipped({e.left - kReach, e.top - kReach, e.right + kReach, e.bottom + kReach}, width, height);
+    }
+    case Shape::Fill:
+        return clipped({s.a - kReach, s.b - kReach, s.c + kReach, s.d + kReach}, width, height);
+    case Shape::Figure: {
+        const PixelRect plate = figurePlateOf(s);
+        return clipped({plate.x1 - kReach, plate.y1 - kReach, plate.x2 + kReach, plate.y2 + kReach}, width, height);
     }
     case Shape::None:
         break;
@@ -128,6 +155,35 @@ PixelRect coreOf(const Shape& s, int width, int height) {
     return clipped({e.left + kReach, e.top + kReach, e.right - kReach, e.bottom - kReach}, width, height);
 }
 
+// The ruler goes over everything else: lines and ticks in one opaque colour
+// that no crosshair or guide blend gives, so that they read on any picture,
+// and each figure white on a dark plate. Every shape is pixel-aligned and
+// filled only, so it paints exactly its own rectangle.
+template <class Filter>
+void drawRuler(TAgg2D& agg, const Frame& frame, Filter&& wanted) {
+    if (frame[RulerAcross].kind == Shape::None)
+        return;
+    agg.AntiAliasGamma(0.0);
+    agg.LineColor(0, 0, 0, 0);
+    agg.FillColor(255, 0, 255, 255);
+    for (int slot = RulerAcross; slot < RulerFigures; ++slot) {
+        const Shape& s = frame[static_cast<std::size_t>(slot)];
+        if (s.kind == Shape::Fill && wanted(slot))
+            agg.Rectangle(s.a, s.b, s.c, s.d);
+    }
+    for (int slot = RulerFigures; slot < RulerFigures + 4; ++slot) {
+        const Shape& s = frame[static_cast<std::size_t>(slot)];
+        if (s.kind != Shape::Figure || !wanted(slot))
+            continue;
+        const PixelRect plate = figurePlateOf(s);
+        agg.FillColor(0, 0, 0, 170);
+        agg.Rectangle(plate.x1, plate.y1, plate.x2, plate.y2);
+        agg.FillColor(255, 255, 255, 255);
+        for (const PixelRect& cell : figureCells(s.c, s.a, s.b, s.d))
+            agg.Rectangle(cell.x1, cell.y1, cell.x2, cell.y2);
+    }
+}
+
 template <class Filter>
 void drawShapes(TAgg2D& agg, const Bitmap& screenshot, const OverlayState& s, Filter&& wanted) {
     const double w = screenshot.width();
@@ -141,25 +197,27 @@ void drawShapes(TAgg2D& agg, const Bitmap& screenshot, const OverlayState& s, Fi
             agg.Line(s.mousex, 0, s.mousex, h);
         if (wanted(CrossH))
             agg.Line(0, s.mousey, w, s.mousey);
-        return;
+    } else {
+        agg.AntiAliasGamma(0.0);
+        agg.LineWidth(1.0);
+        agg.LineColor(255, 0, 0, 120);
+        agg.NoFill();
+        if (wanted(RedV))
+            agg.Line(s.selx1, 0, s.selx1, h);
+        if (wanted(RedH))
+            agg.Line(0, s.sely1, w, s.sely1);
+        agg.LineColor(0, 0, 255, 120);
+        if (wanted(BlueV))
+            agg.Line(s.selx2, 0, s.selx2, h);
+        if (wanted(BlueH))
+            agg.Line(0, s.sely2, w, s.sely2);
+        agg.LineColor(0, 0, 0, 150);
+        agg.FillColor(255, 255, 255, 10);
+        if (wanted(SelBox))
+            agg.Rectangle(s.selx1, s.sely1, s.selx2, s.sely2);
     }
-    agg.AntiAliasGamma(0.0);
-    agg.LineWidth(1.0);
-    agg.LineColor(255, 0, 0, 120);
-    agg.NoFill();
-    if (wanted(RedV))
-        agg.Line(s.selx1, 0, s.selx1, h);
-    if (wanted(RedH))
-        agg.Line(0, s.sely1, w, s.sely1);
-    agg.LineColor(0, 0, 255, 120);
-    if (wanted(BlueV))
-        agg.Line(s.selx2, 0, s.selx2, h);
-    if (wanted(BlueH))
-        agg.Line(0, s.sely2, w, s.sely2);
-    agg.LineColor(0, 0, 0, 150);
-    agg.FillColor(255, 255, 255, 10);
-    if (wanted(SelBox))
-        agg.Rectangle(s.selx1, s.sely1, s.selx2, s.sely2);
+    if (s.ruler)
+        drawRuler(agg, OverlayRenderer::frameFor(s, screenshot.width(), screenshot.height()), wanted);
 }
 
 } // namespace
@@ -173,18 +231,32 @@ bool drawFull(TAgg2D& agg, Bitmap& picture, const Bitmap& screenshot, const Over
     return true;
 }
 
-OverlayRenderer::Frame OverlayRenderer::frameFor(const OverlayState& s) {
+OverlayRenderer::Frame OverlayRenderer::frameFor(const OverlayState& s, int width, int height) {
     Frame f{};
     if (s.selx1 == -1) {
         f[CrossV] = {Shape::VLine, s.mousex};
         f[CrossH] = {Shape::HLine, s.mousey};
-        return f;
+    } else {
+        f[RedV] = {Shape::VLine, s.selx1};
+        f[RedH] = {Shape::HLine, s.sely1};
+        f[BlueV] = {Shape::VLine, s.selx2};
+        f[BlueH] = {Shape::HLine, s.sely2};
+        f[SelBox] = {Shape::Box, s.selx1, s.sely1, s.selx2, s.sely2};
     }
-    f[RedV] = {Shape::VLine, s.selx1};
-    f[RedH] = {Shape::HLine, s.sely1};
-    f[BlueV] = {Shape::VLine, s.selx2};
-    f[BlueH] = {Shape::HLine, s.sely2};
-    f[SelBox] = {Shape::Box, s.selx1, s.sely1, s.selx2, s.sely2};
+    if (s.ruler) {
+        const PixelPoint point{s.mousex, s.mousey};
+        const RulerLines lines = rulerLines(s.spans, point, s.rulerScale / 2);
+        f[RulerAcross] = fillOf(lines.across);
+        f[RulerUpDown] = fillOf(lines.upDown);
+        for (std::size_t i = 0; i < 4; ++i)
+            f[RulerTicks + i] = fillOf(lines.ticks[i]);
+        const auto figures = rulerFigures(s.spans, point, s.rulerScale, width, height);
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (!figures[i].plate.empty())
+                f[RulerFigures + i] = {Shape::Figure, figures[i].plate.x1, figures[i].plate.y1, figures[i].value,
+                                      s.rulerScale};
+        }
+    }
     return f;
 }
 
@@ -274,9 +346,9 @@ void OverlayRenderer::reset(bool pictureIsPlainCapture) {
 
 std::vector<PixelRect> OverlayRenderer::draw(TAgg2D& agg, Bitmap& picture, const Bitmap& screenshot,
                                              const OverlayState& state) {
-    const Frame frame = frameFor(state);
     const int w = screenshot.width();
     const int h = screenshot.height();
+    const Frame frame = frameFor(state, w, h);
     // Restoring strips needs a capture that covers the picture exactly; any
     // other combination is drawn in full, as drawFull would.
     const bool sameSurfaces =
@@ -311,9 +383,11 @@ std::vector<PixelRect> OverlayRenderer::draw(TAgg2D& agg, Bitmap& picture, const
 }
 
 std::vector<PixelRect> overlayChanges(const OverlayState* was, const OverlayState& now, int width, int height) {
-    const OverlayRenderer::Frame before = was != nullptr ? OverlayRenderer::frameFor(*was) : OverlayRenderer::Frame{};
+    const OverlayRenderer::Frame before =
+        was != nullptr ? OverlayRenderer::frameFor(*was, width, height) : OverlayRenderer::Frame{};
     return OverlayRenderer::disjointUnion(
-        OverlayRenderer::changedPixels(before, OverlayRenderer::frameFor(now), width, height), width, height);
+        OverlayRenderer::changedPixels(before, OverlayRenderer::frameFor(now, width, height), width, height), width,
+        height);
 }
 
 void drawOverlayWithin(TAgg2D& agg, const Bitmap& screenshot, const OverlayState* state,
@@ -326,7 +400,7 @@ void drawOverlayWithin(TAgg2D& agg, const Bitmap& screenshot, const OverlayState
         return;
     const int w = screenshot.width();
     const int h = screenshot.height();
-    const Frame frame = OverlayRenderer::frameFor(*state);
+    const Frame frame = OverlayRenderer::frameFor(*state, w, h);
     drawShapes(agg, screenshot, *state, [&](int slot) {
         const PixelRect reach = reachOf(frame[static_cast<std::size_t>(slot)], w, h);
         return std::any_of(boxes.begin(), boxes.end(), [&](const PixelRect& r) { return intersects(r, reach); });

@@ -2,6 +2,7 @@
 
 #include "platform/bitmap.h"
 #include "screentools/agg2d.h"
+#include "screentools/spacingruler.h"
 
 #include <array>
 #include <optional>
@@ -10,7 +11,10 @@
 namespace vornik {
 
 // What the overlay shows: the pointer and the selection corners, in picture
-// pixels. selx1 = -1 means that nothing is selected.
+// pixels. selx1 = -1 means that nothing is selected. With `ruler`, the
+// spacing ruler through the point (mousex, mousey) is drawn over the rest:
+// its lines to the edges of `spans`, rulerScale / 2 pixels thick, and the
+// arms' lengths in figures of cells rulerScale pixels wide.
 struct OverlayState {
     int mousex = 0;
     int mousey = 0;
@@ -18,6 +22,9 @@ struct OverlayState {
     int sely1 = 0;
     int selx2 = 0;
     int sely2 = 0;
+    bool ruler = false;
+    SpacingSpans spans;
+    int rulerScale = 2;
     bool operator==(const OverlayState&) const = default;
 };
 
@@ -58,17 +65,22 @@ class OverlayRenderer {
 
     // One drawn shape of a frame, in drawing order. Exposed for the tests.
     struct Shape {
-        enum Kind { None, VLine, HLine, Box };
+        enum Kind { None, VLine, HLine, Box, Fill, Figure };
         Kind kind = None;
-        int a = 0; // x of a vertical line, y of a horizontal one, x1 of a box
+        // x of a vertical line, y of a horizontal one, x1 of a box or a fill
+        // (whose c, d are x2, y2, exclusive), x1 of a figure's plate (b its
+        // y1, c the value, d the cell size).
+        int a = 0;
         int b = 0;
         int c = 0;
         int d = 0;
         bool operator==(const Shape&) const = default;
     };
-    // Slots: crosshair vertical and horizontal, red guides, blue guides, box.
-    using Frame = std::array<Shape, 7>;
-    static Frame frameFor(const OverlayState& state);
+    // Slots: crosshair vertical and horizontal, red guides, blue guides, box;
+    // the ruler's two lines, four ticks and four figures.
+    using Frame = std::array<Shape, 17>;
+    // The frame of a state over a surface of width x height.
+    static Frame frameFor(const OverlayState& state, int width, int height);
     // The pixels whose value may differ between two frames, before merging.
     static std::vector<PixelRect> changedPixels(const Frame& before, const Frame& after, int width,
                                                 int height);

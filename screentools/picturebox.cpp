@@ -1,6 +1,6 @@
 #include "screentools/picturebox.h"
 
-#include "platform/desktop.h"
+#include "platform/x11/pointer.h"
 #include "screentools/overlay.h"
 
 #include <QApplication>

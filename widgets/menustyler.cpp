@@ -1,6 +1,6 @@
 #include "widgets/menustyler.h"
 
-#include "platform/qtcanvas.h"
+#include "platform/qt/qtcanvas.h"
 
 namespace vornik {
 

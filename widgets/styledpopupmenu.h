@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/popupmenuhost.h"
+#include "platform/qt/popupmenuhost.h"
 #include "platform/traymenumodel.h"
 #include "widgets/menuitem.h"
 #include "widgets/menurules.h"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 // The resource lives in a static library; nothing refers to it, so the
 // linker would leave it out unless it is registered by name.
@@ -255,9 +256,11 @@ LRESULT TTrayIcon::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TTrayIcon::dispatchMouse(UINT mouseMessage) {
-    // The notification carries no position and no key state; both are read
+    // A tray host that reports where the click was sends the point with the
+    // message; otherwise the position, and always the key state, are read
     // now, as the handler sees them.
-    const QPoint at = m_service.cursorPos();
+    const std::optional<QPoint> posted = m_window->messagePoint();
+    const QPoint at = posted ? *posted : m_service.cursorPos();
     const NotifyIconService::KeyState keys = m_service.keyState();
     const TShiftState shift =
         (keys.shift ? ssShift : 0u) | (keys.control ? ssCtrl : 0u) | (keys.alt ? ssAlt : 0u);

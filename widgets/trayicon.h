@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/notifyicon.h"
+#include "platform/notifyiconservice.h"
 
 #include <QIcon>
 #include <QObject>

@@ -134,4 +134,28 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& va
     return argument;
 }
 
+bool answerPropertiesCall(const QDBusMessage& message, const QDBusConnection& connection, const QVariantMap& values)
+{
+    const QList<QVariant> args = message.arguments();
+    if (message.member() == QLatin1String("GetAll") && args.size() == 1) {
+        connection.send(message.createReply(QVariant::fromValue(values)));
+        return true;
+    }
+    if (message.member() == QLatin1String("Get") && args.size() == 2) {
+        const auto found = values.constFind(args[1].toString());
+        if (found == values.constEnd()) {
+            connection.send(message.createErrorReply(QDBusError::UnknownProperty,
+                                                     QStringLiteral("No property ") + args[1].toString()));
+            return true;
+        }
+        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(*found))));
+        return true;
+    }
+    if (message.member() == QLatin1String("Set")) {
+        connection.send(message.createErrorReply(QDBusError::PropertyReadOnly, QStringLiteral("Read-only")));
+        return true;
+    }
+    return false;
+}
+
 } // namespace vornik

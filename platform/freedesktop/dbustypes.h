@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusVariant>
 #include <QList>
 #include <QMetaType>
@@ -58,6 +60,24 @@ using DBusMenuEventList = QList<DBusMenuEvent>;
 
 // Registers the types with Qt D-Bus; safe to call more than once.
 void registerFreedesktopDBusTypes();
+
+// The interface through which both exported objects answer for their
+// properties.
+inline const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// A call's argument as the type it stands for, whether Qt D-Bus has already
+// turned it into that type or still holds it marshalled.
+template <typename T>
+T argumentAs(const QVariant& value)
+{
+    if (value.canConvert<QDBusArgument>())
+        return qdbus_cast<T>(value.value<QDBusArgument>());
+    return value.value<T>();
+}
+
+// Answers Get, GetAll and Set of kPropertiesInterface from the values (all
+// read-only); false for any other member.
+bool answerPropertiesCall(const QDBusMessage& message, const QDBusConnection& connection, const QVariantMap& values);
 
 QDBusArgument& operator<<(QDBusArgument& argument, const SniPixmap& value);
 const QDBusArgument& operator>>(const QDBusArgument& argument, SniPixmap& value);

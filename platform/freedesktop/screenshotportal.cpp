@@ -1,11 +1,13 @@
 #include "platform/freedesktop/screenshotportal.h"
 
 #include "platform/error.h"
-#include "platform/freedesktop/portalfile.h"
 #include "platform/freedesktop/picturesfolder.h"
+#include "platform/freedesktop/portalfile.h"
 #include "platform/freedesktop/portalrequest.h"
 #include "platform/freedesktop/screenshotpermission.h"
+#include "platform/qt/localtext.h"
 #include "platform/wayland/outputs.h"
+#include "platform/x11/windowclass.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -39,8 +41,6 @@
 
 #include <sys/stat.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 namespace vornik {
 
@@ -53,7 +53,7 @@ const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request
 
 [[noreturn]] void fail(const QString& what)
 {
-    throw Error("Cannot capture the screen: " + what.toLocal8Bit().toStdString());
+    throw Error("Cannot capture the screen: " + toLocalBytes(what));
 }
 
 // One request to the portal: listens on the request's path for its Response
@@ -315,7 +315,7 @@ public:
         layout->addWidget(text);
         m_widget.adjustSize();
         m_widget.winId(); // the native window, to name its class before it is shown
-        nameWindowClass(appId);
+        nameX11WindowClass(m_widget, appId);
         m_widget.show();
         m_widget.raise();
         m_widget.activateWindow();
@@ -339,23 +339,6 @@ public:
     }
 
 private:
-    void nameWindowClass(const std::string& appId)
-    {
-        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        if (!x11 || !x11->display())
-            return;
-        Display* display = x11->display();
-        const auto window = static_cast<Window>(m_widget.winId());
-        std::string name = appId;
-        XClassHint hint{name.data(), name.data()};
-        XSetClassHint(display, window, &hint);
-        const Atom gtkId = XInternAtom(display, "_GTK_APPLICATION_ID", False);
-        const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-        XChangeProperty(display, window, gtkId, utf8, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(appId.data()), static_cast<int>(appId.size()));
-        XFlush(display);
-    }
-
     QWidget m_widget;
 };
 
@@ -414,7 +397,7 @@ bool ScreenshotPortal::capture(Bitmap& into)
             if (!error.empty())
                 fail(QStringLiteral("the screenshot portal refused to take a picture, and the pictures folder \"%1\" "
                                     "it may need cannot be made (%2)")
-                         .arg(QString::fromStdString(pictures), QString::fromLocal8Bit(error)));
+                         .arg(QString::fromStdString(pictures), fromLocalBytes(error)));
             answer = requestPicture(bus, m_timeoutMs);
         }
     }
@@ -429,7 +412,7 @@ bool ScreenshotPortal::capture(Bitmap& into)
     const QString path = uri.toLocalFile();
     const PortalPictureFile file = takePortalPicture(path.toStdString(), requestedAt);
     if (!file.error.empty())
-        fail(QStringLiteral("cannot read the picture \"%1\" (%2)").arg(path, QString::fromLocal8Bit(file.error)));
+        fail(QStringLiteral("cannot read the picture \"%1\" (%2)").arg(path, fromLocalBytes(file.error)));
     QImage picture;
     if (!picture.loadFromData(QByteArrayView(file.bytes.data(), static_cast<qsizetype>(file.bytes.size()))))
         fail(QStringLiteral("the picture \"%1\" is not an image the program can read").arg(path));

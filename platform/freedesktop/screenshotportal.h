@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/capturebackend.h"
+#include "platform/screencapture.h"
 
 #include <functional>
 #include <string>

@@ -1,11 +1,16 @@
 #include "platform/wayland/datacontrolclipboard.h"
 
 #include "platform/error.h"
+#include "platform/qt/localtext.h"
 #include "platform/wayland/textoffers.h"
 
 #include "ext-data-control-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QMimeData>
 #include <QSocketNotifier>
 #include <QString>
 
@@ -145,8 +150,10 @@ public:
     virtual bool selectionTypes(std::vector<std::string>& types) const = 0;
     // Asks the selection's owner to write it in that type into fd.
     virtual void receive(const std::string& type, int fd) = 0;
-    // New selections since the last call.
-    virtual int takeNewSelections() = 0;
+    // New selections by others since the last call, each transfer asked for.
+    virtual std::vector<DataControlClipboard::Change> takeNewSelections() = 0;
+    // Whether the text of each new selection is asked for when it comes.
+    virtual void setAskForText(bool ask) = 0;
     // Makes the UTF-8 text the selection, offered by this connection until
     // another selection replaces it.
     virtual void offerText(std::string utf8) = 0;
@@ -197,7 +204,9 @@ public:
 
     void receive(const std::string& type, int fd) override { Protocol::receive(m_selection, type.c_str(), fd); }
 
-    int takeNewSelections() override { return std::exchange(m_newSelections, 0); }
+    std::vector<DataControlClipboard::Change> takeNewSelections() override { return std::exchange(m_newSelections, {}); }
+
+    void setAskForText(bool ask) override { m_askForText = ask; }
 
     void offerText(std::string utf8) override
     {
@@ -267,7 +276,31 @@ private:
                 return;
             self->m_ownSelectionPending = false;
         }
-        ++self->m_newSelections;
+        self->m_newSelections.push_back(self->askForText(offer));
+    }
+
+    // Asks the owner of a new selection for its text at once, into a pipe
+    // read when the change is handed on.
+    DataControlClipboard::Change askForText(Offer* offer)
+    {
+        DataControlClipboard::Change change;
+        change.secret = offerMarksSecret(m_selectionTypes);
+        const std::optional<std::string> type = offer ? chooseTextOffer(m_selectionTypes) : std::nullopt;
+        if (change.secret || !type)
+            return change;
+        change.type = *type;
+        if (!m_askForText)
+            return change;
+        change.asked = true;
+        int pipe[2];
+        if (::pipe2(pipe, O_CLOEXEC) != 0)
+            return change;
+        // libwayland sends a copy of the writing end with the request; the
+        // owner's copy is then the only one, and its closing ends the data.
+        Protocol::receive(offer, type->c_str(), pipe[1]);
+        ::close(pipe[1]);
+        change.fd = pipe[0];
+        return change;
     }
 
     // Another program asks for our selection: the text, whatever the type
@@ -321,7 +354,8 @@ private:
     std::map<Offer*, std::vector<std::string>> m_announced;
     Offer* m_selection = nullptr;
     std::vector<std::string> m_selectionTypes;
-    int m_newSelections = 0;
+    std::vector<DataControlClipboard::Change> m_newSelections;
+    bool m_askForText = false;
     typename Protocol::Source* m_source = nullptr;
     std::string m_sourceText;
     bool m_ownSelectionPending = false;
@@ -389,80 +423,267 @@ std::unique_ptr<DataControlClipboard> DataControlClipboard::open()
 
 DataControlClipboard::DataControlClipboard(std::unique_ptr<Connection> connection) : m_connection(std::move(connection))
 {
-    auto* notifier = new QSocketNotifier(wl_display_get_fd(m_connection->display()), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
-        dispatch();
-        if (wl_display_get_error(m_connection->display()))
-            notifier->setEnabled(false);
+    // The X11 clipboard takes the program's copy only once Xwayland has
+    // taken it over for the Wayland selection the copy made (see
+    // writeText). Qt tells of that owner change once it has read the
+    // server's notice, and so with a time of the server no earlier than
+    // that change, which its claim then carries.
+    connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard && m_pendingX11Copy)
+            takeX11Clipboard();
     });
+    // Where nothing passes the Wayland selection on to X11, the X11
+    // clipboard takes the copy after a while all the same.
+    m_x11CopyDeadline.setSingleShot(true);
+    m_x11CopyDeadline.setInterval(1000);
+    connect(&m_x11CopyDeadline, &QTimer::timeout, this, [this] {
+        if (m_pendingX11Copy)
+            takeX11Clipboard();
+    });
+    if (::pipe2(m_wake, O_CLOEXEC) != 0)
+        throw Error(kCannotOpenClipboard);
+    m_events = std::thread([this] { watchEvents(); });
 }
 
-DataControlClipboard::~DataControlClipboard() = default;
+DataControlClipboard::~DataControlClipboard()
+{
+    const char stop = 0;
+    while (::write(m_wake[1], &stop, 1) < 0 && errno == EINTR) {
+    }
+    m_events.join();
+    ::close(m_wake[0]);
+    ::close(m_wake[1]);
+}
 
-void DataControlClipboard::dispatch()
+void DataControlClipboard::watchEvents()
 {
     wl_display* display = m_connection->display();
-    while (wl_display_prepare_read(display) != 0)
+    for (;;) {
+        {
+            const std::lock_guard lock(m_lock);
+            while (wl_display_prepare_read(display) != 0)
+                wl_display_dispatch_pending(display);
+            wl_display_flush(display);
+        }
+        std::array<pollfd, 2> ready = {pollfd{wl_display_get_fd(display), POLLIN, 0}, pollfd{m_wake[0], POLLIN, 0}};
+        if (::poll(ready.data(), ready.size(), -1) < 0 && errno == EINTR) {
+            wl_display_cancel_read(display);
+            continue;
+        }
+        if (ready[1].revents) {
+            wl_display_cancel_read(display);
+            return;
+        }
+        // The compositor went away: the clipboard keeps what it last read.
+        if (wl_display_read_events(display) < 0)
+            return;
+        const std::lock_guard lock(m_lock);
         wl_display_dispatch_pending(display);
-    wl_display_flush(display);
-    wl_display_read_events(display);
-    wl_display_dispatch_pending(display);
-    // Announced only now, outside libwayland's callbacks, so that whatever the
-    // receivers do (and throw) happens on the program's own stack.
-    for (int n = m_connection->takeNewSelections(); n > 0; --n)
+        // The transfers the new selections asked for.
+        wl_display_flush(display);
+        std::vector<Change> arrived = m_connection->takeNewSelections();
+        if (arrived.empty())
+            continue;
+        for (Change& change : arrived)
+            m_arrived.push_back(std::move(change));
+        QMetaObject::invokeMethod(this, &DataControlClipboard::handOnArrived, Qt::QueuedConnection);
+    }
+}
+
+void DataControlClipboard::handOnArrived()
+{
+    std::vector<Change> arrived;
+    {
+        const std::lock_guard lock(m_lock);
+        arrived = std::exchange(m_arrived, {});
+    }
+    // Announced on the program's own thread and stack, so that whatever the
+    // receivers do (and throw) happens there.
+    for (Change& change : arrived) {
+        m_changes.push_back(std::move(change));
         emit changed();
+    }
+}
+
+void DataControlClipboard::beginDelivery()
+{
+    ++m_deliveries;
+}
+
+void DataControlClipboard::endDelivery()
+{
+    if (m_deliveries <= m_changes.size()) {
+        const auto handed = m_changes.begin() + static_cast<std::ptrdiff_t>(m_deliveries - 1);
+        // Nobody read it (collecting is off).
+        if (handed->fd >= 0)
+            drain(std::exchange(handed->fd, -1));
+        m_changes.erase(handed);
+    }
+    --m_deliveries;
+}
+
+void DataControlClipboard::setChangesRead(bool read)
+{
+    const std::lock_guard lock(m_lock);
+    m_connection->setAskForText(read);
+}
+
+void DataControlClipboard::drain(int fd)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    auto* deadline = new QTimer(notifier);
+    const auto finish = [notifier, deadline, fd] {
+        deadline->stop();
+        notifier->setEnabled(false);
+        ::close(fd);
+        notifier->deleteLater();
+    };
+    connect(notifier, &QSocketNotifier::activated, notifier, [fd, finish] {
+        char buffer[65536];
+        ssize_t count;
+        while ((count = ::read(fd, buffer, sizeof buffer)) > 0) {
+        }
+        if (count == 0 || (errno != EAGAIN && errno != EINTR))
+            finish();
+    });
+    // An owner that never ends its data is left to find the pipe closed.
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, notifier, finish);
+    deadline->start(10000);
+}
+
+DataControlClipboard::Change::Change(Change&& other) noexcept
+    : secret(other.secret), type(std::move(other.type)), asked(other.asked), fd(std::exchange(other.fd, -1)),
+      text(std::move(other.text))
+{
+}
+
+DataControlClipboard::Change& DataControlClipboard::Change::operator=(Change&& other) noexcept
+{
+    if (this != &other) {
+        if (fd >= 0)
+            ::close(fd);
+        secret = other.secret;
+        type = std::move(other.type);
+        asked = other.asked;
+        fd = std::exchange(other.fd, -1);
+        text = std::move(other.text);
+    }
+    return *this;
+}
+
+DataControlClipboard::Change::~Change()
+{
+    if (fd >= 0)
+        ::close(fd);
 }
 
 void DataControlClipboard::offerText(const std::string& text)
 {
     m_lastCopy = text;
-    const QByteArray utf8 = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())).toUtf8();
+    const QByteArray utf8 = fromLocalBytes(text).toUtf8();
+    const std::lock_guard lock(m_lock);
     m_connection->offerText(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     wl_display_flush(m_connection->display());
 }
 
-bool DataControlClipboard::offerStands() const
+void DataControlClipboard::writeText(const std::string& text)
 {
-    return m_connection->ownOfferStands();
+    // Both clipboards get the copy, one after the other. Xwayland passes a
+    // new Wayland selection on to X11 by taking the X11 clipboard, and an X11
+    // copy on to Wayland by asking the X11 owner for its formats; an X11 copy
+    // made first, answered after Xwayland took the X11 clipboard for the
+    // Wayland one, left Xwayland offering a copy of its own, which it cannot
+    // read. So the Wayland selection comes first, and the X11 clipboard
+    // takes the copy only once Xwayland has taken it (or nothing did). X11
+    // programs then read the program itself, which Xwayland allows whichever
+    // window has the focus; the Wayland selection stays the program's offer,
+    // or becomes Xwayland's copy of the X11 one, which it reads from the
+    // program.
+    offerText(text);
+    m_pendingX11Copy = fromLocalBytes(text);
+    m_x11CopyDeadline.start();
+}
+
+void DataControlClipboard::takeX11Clipboard()
+{
+    m_x11CopyDeadline.stop();
+    const QString text = *std::exchange(m_pendingX11Copy, std::nullopt);
+    // A copy made by someone else since then replaced the program's own: it
+    // is theirs to offer.
+    {
+        const std::lock_guard lock(m_lock);
+        if (!m_connection->ownOfferStands())
+            return;
+    }
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setData(QString::fromLatin1(kOwnCopyFormat), QByteArrayLiteral("1"));
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
 }
 
 ClipboardText DataControlClipboard::read(std::chrono::milliseconds timeout)
 {
-    ClipboardText result;
-    std::vector<std::string> types;
-    const bool selected = m_connection->selectionTypes(types);
-    // The program's own copy, offered here or passed on by Xwayland from the
-    // X11 clipboard, is answered by this thread, which would be waiting here:
-    // it is the text last copied.
-    if (m_connection->ownSelectionIsCurrent() || (selected && offersOwnCopy(types))) {
-        result.text = m_lastCopy;
-        return result;
+    // The change being handed on is read from the transfer asked for when it
+    // came, whatever has replaced it since.
+    // (Asked for only while changes are read; otherwise the current content
+    // is all there is.)
+    if (m_deliveries > 0 && m_deliveries <= m_changes.size()) {
+        Change& change = m_changes[m_deliveries - 1];
+        if (!change.text && (change.secret || change.type.empty()))
+            change.text = ClipboardText{{}, change.secret};
+        else if (!change.text && change.asked)
+            change.text = finishTransfer(std::exchange(change.fd, -1), change.type, timeout);
+        if (change.text)
+            return *change.text;
     }
-    if (!selected)
-        return result;
-    result.secret = offerMarksSecret(types);
-    if (result.secret)
-        return result;
-    const std::optional<std::string> type = chooseTextOffer(types);
-    if (!type)
-        return result;
+    ClipboardText result;
+    std::optional<std::string> type;
     int pipe[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0)
-        throw Error(kCannotOpenClipboard);
-    m_connection->receive(*type, pipe[1]);
-    wl_display_flush(m_connection->display());
+    {
+        const std::lock_guard lock(m_lock);
+        std::vector<std::string> types;
+        const bool selected = m_connection->selectionTypes(types);
+        // The program's own copy, offered here or passed on by Xwayland from
+        // the X11 clipboard: it is the text last copied.
+        if (m_connection->ownSelectionIsCurrent() || (selected && offersOwnCopy(types))) {
+            result.text = m_lastCopy;
+            return result;
+        }
+        if (!selected)
+            return result;
+        result.secret = offerMarksSecret(types);
+        if (result.secret)
+            return result;
+        type = chooseTextOffer(types);
+        if (!type)
+            return result;
+        if (::pipe2(pipe, O_CLOEXEC) != 0)
+            throw Error(kCannotOpenClipboard);
+        m_connection->receive(*type, pipe[1]);
+        wl_display_flush(m_connection->display());
+    }
     // The owner writes into its copy of the descriptor; the end of the data
     // shows only once every copy of the writing end is closed.
     ::close(pipe[1]);
+    return finishTransfer(pipe[0], *type, timeout);
+}
+
+ClipboardText DataControlClipboard::finishTransfer(int fd, const std::string& type, std::chrono::milliseconds timeout)
+{
+    if (fd < 0)
+        throw Error(kCannotOpenClipboard);
     std::string bytes;
-    const Transfer transfer = readAll(pipe[0], std::chrono::steady_clock::now() + timeout, bytes);
-    ::close(pipe[0]);
+    const Transfer transfer = readAll(fd, std::chrono::steady_clock::now() + timeout, bytes);
+    ::close(fd);
     if (transfer != Transfer::Complete)
         throw Error(kCannotOpenClipboard);
     // The text ends at its first zero byte, as a C string on the clipboard would.
     bytes.resize(std::min(bytes.size(), bytes.find('\0')));
     const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    result.text = toLocalBytes(textTypeIsLatin1(*type) ? QString::fromLatin1(raw) : QString::fromUtf8(raw));
+    ClipboardText result;
+    result.text = toLocalBytes(textTypeIsLatin1(type) ? QString::fromLatin1(raw) : QString::fromUtf8(raw));
     return result;
 }
 

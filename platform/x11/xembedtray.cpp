@@ -1,5 +1,7 @@
 #include "platform/x11/xembedtray.h"
 
+#include "platform/x11/atoms.h"
+
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -254,14 +256,7 @@ XEmbedTrayService::~XEmbedTrayService() {
 }
 
 std::uint32_t XEmbedTrayService::atom(const char* name) const {
-    xcb_connection_t* c = xcb(m_connection);
-    std::uint32_t value = XCB_ATOM_NONE;
-    const auto cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    if (auto* reply = xcb_intern_atom_reply(c, cookie, nullptr)) {
-        value = reply->atom;
-        std::free(reply);
-    }
-    return value;
+    return internAtom(xcb(m_connection), name);
 }
 
 std::uint32_t XEmbedTrayService::queryManager() {
@@ -407,7 +402,7 @@ QPoint XEmbedTrayService::cursorPos() {
         std::free(reply);
         return at;
     }
-    return DesktopServiceBase::cursorPos();
+    return TrayServiceBase::cursorPos();
 }
 
 void XEmbedTrayService::hostGone() {

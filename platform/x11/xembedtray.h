@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/notifyicon.h"
+#include "platform/qt/trayservicebase.h"
 #include "platform/x11/xembedclicks.h"
 
 #include <QAbstractNativeEventFilter>
@@ -21,7 +21,7 @@ class XEmbedTrayIconWindow;
 // new host and the host's window for its end; icons that a host held vanish
 // with it, and every utility window hears WM_TASKBARCREATED when a new host
 // takes over, so that its component can add its icon again.
-class XEmbedTrayService : public QObject, public DesktopServiceBase, public QAbstractNativeEventFilter {
+class XEmbedTrayService : public QObject, public TrayServiceBase, public QAbstractNativeEventFilter {
     Q_OBJECT
   public:
     // Null unless the application runs on Qt's xcb platform.

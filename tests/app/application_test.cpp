@@ -1,8 +1,8 @@
 #include "app/application.h"
 #include "app/mainform_unit.h"
-#include "platform/desktop.h"
-#include "platform/error.h"
 #include "modalhelper.h"
+#include "platform/error.h"
+#include "platform/qt/messageboxes.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>

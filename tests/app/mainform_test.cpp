@@ -1,8 +1,8 @@
 #include "app/mainform_unit.h"
 #include "collector/emaillist.h"
 #include "modalhelper.h"
-#include "platform/desktop.h"
-#include "platform/files.h"
+#include "platform/posix/files.h"
+#include "platform/qt/messageboxes.h"
 
 #include <QAbstractButton>
 #include <QClipboard>

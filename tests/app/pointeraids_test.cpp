@@ -2,8 +2,9 @@
 // scale 1 (test_app) and on a screen scaled by two (test_app_scaled), where
 // every position is still a device pixel of the capture, odd ones included.
 #include "app/mainform_unit.h"
+#include "tests/app/toolwindowfixture.h"
 #include "app/pointeraids.h"
-#include "platform/files.h"
+#include "platform/posix/files.h"
 #include "screentools/areaexport.h"
 #include "screentools/loupeview.h"
 #include "screentools/picturebox.h"
@@ -42,36 +43,19 @@ std::uint32_t greenOver(std::uint32_t p)
     return 0xFF000000u | blend((p >> 16) & 0xFF, 0) << 16 | blend((p >> 8) & 0xFF, 255) << 8 | blend(p & 0xFF, 0);
 }
 
-class PointerAidsTest : public ::testing::Test {
+class PointerAidsTest : public ToolWindowFixture {
 protected:
     static constexpr int W = 200;
     static constexpr int H = 150;
 
-    void SetUp() override
+    Bitmap capture() const override
     {
-        std::remove(addressFilePath().c_str());
-        form = std::make_unique<TForm1>();
-        form->Tag = kTagRunning;
-        open();
-    }
-    void TearDown() override
-    {
-        form.reset();
-        std::remove(addressFilePath().c_str());
-    }
-    void open()
-    {
-        form->Colorpickersizecuttools1Click(nullptr);
-        Bitmap capture(W, H, 32);
+        Bitmap picture(W, H, 32);
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
-                capture.setPixel32(x, y, knownPixel(x, y));
-        *form->screenshot = capture;
-        form->Image1->setPicture(*form->screenshot);
+                picture.setPixel32(x, y, knownPixel(x, y));
+        return picture;
     }
-    // A pointer move as the picture box reports it, in device pixels.
-    void pointerAt(int x, int y) { form->Image1->onMouseMove({}, x, y); }
-    void key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(form->windowHandle(), k, m); }
     void keys(Qt::Key k, int n, Qt::KeyboardModifiers m = {})
     {
         for (int i = 0; i < n; ++i)
@@ -79,8 +63,6 @@ protected:
     }
     std::string text(const TLabeledEdit* box) const { return box->text().toStdString(); }
     LoupeView& loupe() { return *form->aids().loupe(); }
-
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(PointerAidsTest, ArrowKeysMoveThePointByOneCapturedPixelAndTenWithShift)
@@ -238,7 +220,11 @@ TEST_F(PointerAidsTest, LoupeShowsTheEnlargedCaptureBesideThePoint)
                         ASSERT_EQ(shown.pixel(X, Y), want) << where << " cell " << cx << "," << cy;
                     }
             }
-        EXPECT_EQ(loupe().caption().toStdString(), text(form->pixelcolor) + "  " + text(form->mousexy));
+        // Under the colour and position as the readouts write them, the rgb()
+        // form that Shift+F3 copies.
+        const std::string rgb =
+            "rgb(" + std::to_string(m.x & 0xFF) + ", " + std::to_string(m.y & 0xFF) + ", 7)";
+        EXPECT_EQ(loupe().caption().toStdString(), text(form->pixelcolor) + "  " + text(form->mousexy) + "\n" + rgb);
         const QRect at = loupe().deviceGeometry();
         EXPECT_FALSE(at.contains(m.x, m.y)) << where;
         EXPECT_TRUE(window.contains(at)) << where;

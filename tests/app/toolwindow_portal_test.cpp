@@ -1,6 +1,6 @@
 #include "app/mainform_unit.h"
 #include "modalhelper.h"
-#include "platform/files.h"
+#include "platform/posix/files.h"
 
 #include "../support/fakeportal.h"
 #include "../support/testfolder.h"

@@ -1,5 +1,5 @@
 #include "app/mainform_unit.h"
-#include "platform/files.h"
+#include "platform/posix/files.h"
 #include "screentools/agg2d.h"
 #include "screentools/overlay.h"
 #include "screentools/picturebox.h"
@@ -198,6 +198,34 @@ TEST_F(ToolWindow, ClosingReleasesThePictureAndTheWindowImageButKeepsTheCapture)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     EXPECT_TRUE(form->Image1->hasPicture());
     QTRY_VERIFY(!middlePageIsBlank());
+}
+
+// Moves come faster than frames: the window may show a burst of them once,
+// but what it shows in the end, what a release keeps and what a key copies
+// are those of the last move.
+TEST_F(ToolWindow, ABurstOfMovesEndsAtTheLastOneWhateverComesNext)
+{
+    const auto burst = [&](std::initializer_list<QPoint> points) {
+        for (const QPoint& p : points)
+            form->Image1->onMouseMove({}, p.x(), p.y());
+    };
+    form->show();
+    burst({{5, 5}});
+    form->Image1MouseDown(Qt::LeftButton, {}, 10, 20);
+    burst({{25, 22}, {40, 25}, {50, 60}});
+    form->Image1MouseUp(Qt::LeftButton, {}, 50, 60);
+    EXPECT_EQ(text(form->rectangle), "40:40") << "the release came before the last move was shown";
+    EXPECT_EQ(text(form->mousexy), "50:60");
+
+    burst({{70, 80}, {90, 100}});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text(form->mousexy) == "90:100"; }, 1000))
+        << "the last move of a burst was never shown: " << text(form->mousexy);
+    EXPECT_EQ(text(form->pixelcolor), "#5A6407");
+
+    burst({{100, 110}, {110, 120}});
+    QGuiApplication::clipboard()->clear();
+    key(Qt::Key_F2);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "110:120");
 }
 
 TEST_F(ToolWindow, ReadoutKeysCopyAndClose)

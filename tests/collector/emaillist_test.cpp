@@ -1,9 +1,9 @@
 #include "collector/emaillist.h"
 
 #include "collector/collectionpass.h"
-#include "tests/support/testfolder.h"
-#include "platform/collation.h"
 #include "platform/error.h"
+#include "platform/posix/collation.h"
+#include "tests/support/testfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -24,15 +24,7 @@ app_running || fail "the program ended during start-up"
 printf 'b@x\rA@x\r' | cmp -s - "$APP_DIR/emails.txt" || fail "a pass ran at start-up"
 note "ok: the notice at registration runs no pass"
 
-expect_file() {
-    local expected=$1 what=$2
-    printf '%b' "$expected" >"$E2E_TMP/expected"
-    wait_for 10 cmp -s "$E2E_TMP/expected" "$APP_DIR/emails.txt" || {
-        echo "expected:"; od -c "$E2E_TMP/expected" | head; echo "found:"; od -c "$APP_DIR/emails.txt" | head
-        fail "$what"
-    }
-    note "ok: $what"
-}
+expect_file() { expect_file_bytes "$APP_DIR/emails.txt" "$@"; }
 
 copy() { printf '%b' "$1" | xclip -selection clipboard; }
 

@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 # colour_window.py RRGGBB TITLE [COMMANDS]: a native GTK 4 window without
 # decorations, maximized, filled with one colour; prints "shown" once it is
-# mapped. With COMMANDS (a FIFO), it reads lines "copy TYPE[,TYPE...] TEXT"
-# and puts TEXT on the clipboard under each type, as a password manager does
-# with its secret hint among the text types; it prints "copied N" after the
-# N-th copy.
+# mapped, and "size W H" whenever its laid-out size changes. With COMMANDS
+# (a FIFO), it reads lines "copy TYPE[,TYPE...] TEXT" and puts TEXT on the
+# clipboard under each type, as a password manager does with its secret hint
+# among the text types; it prints "copied N" after the N-th copy.
 import sys
 
 import gi
@@ -15,6 +15,7 @@ from gi.repository import Gdk, GLib, Gtk  # noqa: E402
 
 colour, title = sys.argv[1], sys.argv[2]
 copies = 0
+told_size = None
 
 
 def copy(types, text):
@@ -39,6 +40,17 @@ def on_command(channel, condition):
     return True
 
 
+def tell_size():
+    # A desktop may map and maximize the window well after it was asked to
+    # (0 x 0 before that).
+    global told_size
+    size = (window.get_width(), window.get_height())
+    if size[0] > 0 and size[1] > 0 and size != told_size:
+        told_size = size
+        print("size %d %d" % size, flush=True)
+    return True
+
+
 def on_activate(app):
     global window
     window = Gtk.ApplicationWindow(application=app, title=title)
@@ -47,6 +59,8 @@ def on_activate(app):
     css.load_from_data(("window { background: #%s; }" % colour).encode())
     Gtk.StyleContext.add_provider_for_display(Gdk.Display.get_default(), css, Gtk.STYLE_PROVIDER_PRIORITY_USER)
     window.connect("map", lambda *_: print("shown", flush=True))
+    # Its size once laid out, as "size W H", for the measuring tools.
+    GLib.timeout_add(250, tell_size)
     window.maximize()
     window.present()
     if len(sys.argv) > 3:

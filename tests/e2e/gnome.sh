@@ -15,6 +15,8 @@
 source "$(dirname "$0")/desktop-lib.sh"
 
 enter_chroot
+install_app_entry org.example.VornikTools
+install_app_entry org.example.VornikDenied
 start_gnome 1280x800
 start_gnome_keyboard
 NATIVE=4080c0
@@ -87,6 +89,9 @@ open_tools "the second capture"
 access_dialog_asked 2 && fail "the second capture asked again"
 check_save_dialog "F5"
 
+note "the spacing ruler and the colour as rgb()"
+check_ruler_and_rgb
+
 note "the exported menu"
 expect_exported_menu
 menu_click "E-mail collect"
@@ -121,7 +126,7 @@ panel_calls Activate 600 15
 wait_for 10 focused_is_consent || fail "no window of the program's own holds the focus while GNOME is asked"
 wait_for 30 access_dialog_asked $((asked + 1)) || fail "GNOME Shell was not asked for the app's screenshot permission"
 grep -q 'string "org.example.VornikTools"' "$E2E_TMP/access.txt" || fail "the portal asked for another app id"
-answer_access_dialog Allow
+answer_access_dialog Allow org.example.VornikTools
 open_tools_asked "the first capture of the app, once allowed (store: $(screenshot_permission))"
 [[ -z $(consent_window) ]] || fail "the program's window stayed after GNOME's answer"
 expect_colour_at 300 300 "#${NATIVE^^}" "F3 over the native window, in the app's first capture"

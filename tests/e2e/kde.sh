@@ -50,6 +50,9 @@ note "F5's save dialog"
 open_tools "the second capture"
 check_save_dialog "F5"
 
+note "the spacing ruler and the colour as rgb()"
+check_ruler_and_rgb
+
 note "the styled menu"
 open_menu() {
     panel_calls ContextMenu "$1" "$2"

@@ -1,7 +1,7 @@
 // Opens the tray menu at a screen point on a real X server, as often as the
 // second argument says, and reports on stdout what each opening did, so that
 // a script can drive it with xdotool and look at the screen.
-#include "platform/popupmenuhost.h"
+#include "platform/qt/popupmenuhost.h"
 #include "widgets/styledpopupmenu.h"
 
 #include <QApplication>

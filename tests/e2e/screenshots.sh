@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the pictures of the README and the metainfo again, on a private
 # desktop with the end-to-end helpers: the tray menu, the screen tools with
-# the panel and a selection, and the save dialog. Writes docs/*.png.
+# the panel and a selection, the save dialog, and the spacing ruler across a
+# disc. Writes docs/*.png.
 # Not part of the test run; run it after a change of the look:
 #
 #   tests/e2e/screenshots.sh
@@ -100,5 +101,24 @@ read -r X Y WIDTH HEIGHT <<<"$(xwininfo -id "$(dialog)" | awk '/Absolute upper-l
     /Absolute upper-left Y/ { y = $NF } /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }')"
 # The frame that openbox adds: a title bar above, a border around.
 shoot save-dialog $((X - 4)) $((Y - 24)) $((WIDTH + 8)) $((HEIGHT + 28))
+xdotool key Escape
+wait_for 5 not dialog || fail "the save dialog did not close"
+xdotool key Escape
+wait_for 5 not main_window_visible || fail "Escape did not close the tool window"
+
+# F7: the spacing ruler from a point inside a disc to the disc's rim, the
+# tolerance just raised (Page Up), with the note that shows it.
+point_at_tray_icon
+sleep 0.2
+xdotool click --repeat 2 --delay 60 1
+wait_for 5 main_window_visible || fail "the tool window did not open"
+sleep 0.5
+xdotool mousemove 670 480
+sleep 0.3
+xdotool key F7
+sleep 0.3
+xdotool key Page_Up
+sleep 0.3
+shoot spacing-ruler 540 360 300 240
 xdotool key Escape
 echo "screenshots: written to $docs"

@@ -4,7 +4,8 @@
 # blend formula, readouts copied with F2 and F4 and read back with xclip, the
 # point moved by the arrow keys, the loupe, the info panel dragged by its
 # caption (also while the picture is dragged with the right button), a panel
-# drag ended by Escape and by F2, Escape closing.
+# drag ended by Escape and by F2, the spacing ruler over a window of known
+# size, the colour copied as rgb() and hsl(), Escape closing.
 source "$(dirname "$0")/lib.sh"
 
 start_desktop 1280x800 tray
@@ -100,6 +101,52 @@ xdotool key F4
 wait_for 5 not main_window_visible || fail "F4 did not close the tool window"
 [[ $(clipboard_text) == "101:51" ]] || fail "F4 copied '$(clipboard_text)' instead of 101:51"
 note "ok: a drag selects, the box darkens the area, F4 copies its size"
+
+# F7 runs the spacing ruler from the point to the edges of a window of known
+# size: its lines end at the window's edges, and F4 copies the spans. Over
+# the same window Shift+F3 copies the colour as rgb(), Alt+F3 as hsl().
+"$VORNIK_TEST_BIN_DIR/e2e/solid_window" 100 560 300 200 E0C040 >"$E2E_TMP/solid.log" 2>&1 &
+solid_pid=$!
+E2E_PIDS+=($solid_pid)
+wait_for 5 grep -q shown "$E2E_TMP/solid.log" || fail "the window to measure did not show"
+expect_pixel 250 660 E0C040 "the window to measure"
+open_tool_window
+xdotool mousemove 200 650
+sleep 0.2
+xdotool key F7
+expect_pixel 100 650 FF00FF "the ruler at the window's left edge"
+expect_pixel 399 650 FF00FF "the ruler at its right edge"
+expect_pixel 200 560 FF00FF "the ruler at its top edge"
+expect_pixel 200 759 FF00FF "the ruler at its bottom edge"
+expect_pixel 99 650 119944 "left of the window: the crosshair alone"
+expect_pixel 400 650 119944 "right of the window: the crosshair alone"
+expect_pixel 200 760 119944 "below the window: the crosshair alone"
+xdotool key F4
+wait_for 5 not main_window_visible || fail "F4 did not close the tool window"
+[[ $(clipboard_text) == "300:200" ]] || fail "F4 with the ruler copied '$(clipboard_text)' instead of 300:200"
+note "ok: F7 measures a 300x200 window to its edges and F4 copies 300:200"
+
+# F7 right after an opening starts from where the pointer stands, not from
+# the point of the opening before.
+open_tool_window
+read -r px py < <(xdotool getmouselocation --shell | sed -n 's/^[XY]=//p' | paste -sd' ')
+xdotool key F7 F2
+wait_for 5 not main_window_visible || fail "F2 did not close the tool window"
+[[ $(clipboard_text) == "$px:$py" ]] || fail "F7 then F2 copied '$(clipboard_text)' instead of the pointer's $px:$py"
+note "ok: F7 at the opening measures from the pointer"
+
+for format in "shift+F3 rgb(224, 192, 64)" "alt+F3 hsl(48, 72%, 56%)"; do
+    read -r keys want <<<"$format"
+    open_tool_window
+    xdotool mousemove 250 700
+    sleep 0.3
+    xdotool key "$keys"
+    wait_for 5 not main_window_visible || fail "$keys did not close the tool window"
+    [[ $(clipboard_text) == "$want" ]] || fail "$keys copied '$(clipboard_text)' instead of $want"
+done
+note "ok: Shift+F3 and Alt+F3 copy the colour as rgb() and hsl()"
+kill "$solid_pid"
+wait "$solid_pid" 2>/dev/null || true
 
 # On a scaled screen (QT_SCALE_FACTOR) every position above is in device
 # pixels all the same; the panel, laid out in logical pixels, is checked at

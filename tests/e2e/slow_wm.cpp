@@ -6,10 +6,13 @@
 // than take the focus themselves) and never does, and prints "fullscreen
 // <window id>" for each request to make a window full screen, granting none.
 // Prints "ready" once it manages the screen; runs until killed.
-//   slow_wm DELAY_MS [covered]
+//   slow_wm DELAY_MS [covered | tiling]
 // With "covered" it keeps a window of its own over the whole screen and maps
 // every other window under it, as a manager that keeps new windows from
-// stealing the focus may stack them: mapped, yet nowhere exposed.
+// stealing the focus may stack them: mapped, yet nowhere exposed. With
+// "tiling" it maps every window tiled, whatever state the window carries,
+// and writes the window's state without full screen first, as a busy sway
+// did with a window shown again soon after it was hidden.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -42,6 +45,7 @@ int main(int argc, char** argv)
 {
     const std::chrono::milliseconds delay(argc > 1 ? std::atoi(argv[1]) : 500);
     const bool covered = argc > 2 && std::string_view(argv[2]) == "covered";
+    const bool tiling = argc > 2 && std::string_view(argv[2]) == "tiling";
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return 2;
@@ -106,6 +110,8 @@ int main(int argc, char** argv)
         while (!maps.empty() && maps.front().due <= now) {
             if (covered)
                 XLowerWindow(display, maps.front().window);
+            if (tiling)
+                XChangeProperty(display, maps.front().window, netWmState, XA_ATOM, 32, PropModeReplace, nullptr, 0);
             XMapWindow(display, maps.front().window);
             std::printf("mapped %lu\n", maps.front().window);
             std::fflush(stdout);

@@ -73,6 +73,10 @@ in_session() {
         XDG_RUNTIME_DIR="$WL_RUN" "${WL_ENV[@]}" "$@"
 }
 
+# Runs an X client on the session's Xwayland, which the session's
+# environment names.
+x11() { in_session "$@"; }
+
 # Sends a command to sway.
 sway_cmd() { in_session swaymsg "$@" >/dev/null; }
 
@@ -335,12 +339,30 @@ while True:
         name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
         at += 16 + length
         if name == "emails.txt":
-            print("pass", flush=True)
+            # With the number of addresses the file holds as it is read
+            # now, for the messages of a failed count.
+            try:
+                with open(os.path.join(sys.argv[1], name), "rb") as f:
+                    lines = f.read().count(b"\n")
+            except OSError:
+                lines = "?"
+            print("pass", lines, flush=True)
 PY
     E2E_PIDS+=($!)
     wait_for 10 grep -q ready "$E2E_TMP/passes.log" || fail "cannot watch the program's folder"
 }
 passes() { grep -c '^pass' "$E2E_TMP/passes.log"; }
+
+# Waits until MARKER is in emails.txt and the watcher has logged the passes
+# up to it (its log trails the file by the watcher's own reading, longer on
+# a busy machine), then prints the number of passes so far.
+passes_once_collected() {
+    local marker=$1 count
+    wait_for 10 grep -q "$marker" "$APP_DIR/emails.txt" || return 1
+    count=$(passes)
+    while sleep 0.3 && [[ $(passes) != "$count" ]]; do count=$(passes); done
+    echo "$count"
+}
 
 # The node of sway's tree of the window titled so, as "fullscreen_mode
 # focused visible x y width height"; nothing when there is none.

@@ -33,15 +33,7 @@ for display in "" ":$((RANDOM % 1000 + 3000))"; do
 done
 note "copies of native programs while a native window has the focus"
 start_foot 00ff00 native
-expect_file() {
-    local expected=$1 what=$2
-    printf '%b' "$expected" >"$E2E_TMP/expected"
-    wait_for 10 cmp -s "$E2E_TMP/expected" "$APP_DIR/emails.txt" || {
-        echo "expected:"; od -c "$E2E_TMP/expected" | head; echo "found:"; od -c "$APP_DIR/emails.txt" 2>&1 | head
-        fail "$what"
-    }
-    note "ok: $what"
-}
+expect_file() { expect_file_bytes "$APP_DIR/emails.txt" "$@"; }
 owner() { in_session setsid "$VORNIK_TEST_BIN_DIR/e2e/wl_owner" "$@" </dev/null >/dev/null 2>&1 & }
 
 wl_copy 'x a@b y'
@@ -80,6 +72,22 @@ wait_for 15 close_box || fail "the message box did not close"
 sway_cmd '[title="^native$"] focus'
 wl_copy 'after@hang'
 expect_file 'a@b\r\nc@d\r\nafter@secret\r\nplain@owner\r\nafter@hang\r\n' "a mute owner is reported and collection goes on"
+
+# A burst of copies from one shell, each wl-copy gone as soon as a newer
+# selection replaces its own: every one is collected, in order.
+in_session sh -c 'for n in 1 2 3 4 5 6 7 8; do setsid wl-copy "burst$n@wlr" </dev/null >/dev/null 2>&1; done'
+expect_file "a@b\r\nc@d\r\nafter@secret\r\nplain@owner\r\nafter@hang\r\n$(printf 'burst%d@wlr\\r\\n' 1 2 3 4 5 6 7 8)" \
+    "eight copies in a row are all collected"
+
+# Copies while the program still waits for a slow owner's text: the one
+# replaced meanwhile is collected too, and each once.
+owner --slow 1500 'slow@owner' 'text/plain;charset=utf-8'
+sleep 0.5
+wl_copy 'between@wlr'
+sleep 0.2
+wl_copy 'last@wlr'
+expect_file "a@b\r\nc@d\r\nafter@secret\r\nplain@owner\r\nafter@hang\r\n$(printf 'burst%d@wlr\\r\\n' 1 2 3 4 5 6 7 8)slow@owner\r\nbetween@wlr\r\nlast@wlr\r\n" \
+    "copies made while the program waits for the previous one are all collected"
 
 app_running || fail "the program ended"
 echo "wayland: all checks passed"

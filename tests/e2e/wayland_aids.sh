@@ -2,7 +2,9 @@
 # The pointing aids on a Wayland session (headless sway): in the tool window,
 # opened from waybar's tray over StatusNotifierItem, the arrow keys move the
 # point one captured pixel a press, whether or not Xwayland lets the program
-# move the pointer with it, and F6 shows and hides the loupe beside the point.
+# move the pointer with it, F6 shows and hides the loupe beside the point, F7
+# measures foot's window to its edges, and Shift+F3 copies the colour as
+# rgb().
 source "$(dirname "$0")/wayland-lib.sh"
 wayland_require xdotool xwininfo dbus-send
 
@@ -77,6 +79,24 @@ wait_for 5 pixel_is $((cx - 1)) "$cy" "$FOOT_COLOUR" ||
 note "ok: F6 again hides the loupe"
 press Escape
 wait_for 10 not tool_window_visible || fail "Escape did not close the tool window"
+
+# foot's window is one colour inside sway's border (its cursor stays in the
+# top-left corner, away from the point's row and column): the ruler's spans
+# are the size of its content as sway lays it out.
+note "F7 measures foot's window and F4 copies its size; Shift+F3 copies rgb()"
+read -r fw fh <<<"$(sway_window_field native window_rect.width window_rect.height)"
+[[ -n $fw && -n $fh ]] || fail "sway tells no size of foot's window"
+open_and_point_at 600 450 "spacing ruler"
+press F7
+press F4
+wait_for 10 not tool_window_visible || fail "F4 with the ruler did not close the tool window"
+wait_for 5 selection_is "$fw:$fh" || fail "F7 then F4 gives '$(wl_paste)', expected foot's size $fw:$fh"
+note "ok: F4 gives foot's size $fw:$fh"
+open_and_point_at 600 450 "colour as rgb()"
+press shift+F3
+wait_for 10 not tool_window_visible || fail "Shift+F3 did not close the tool window"
+wait_for 5 selection_is "rgb(192, 128, 64)" || fail "Shift+F3 gives '$(wl_paste)', expected rgb(192, 128, 64)"
+note "ok: Shift+F3 gives rgb(192, 128, 64)"
 
 app_running || fail "the program ended"
 echo "wayland aids: all checks passed"

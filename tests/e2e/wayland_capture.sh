@@ -76,8 +76,7 @@ expect_colour_at() {
     # the program's own copy made has been counted.
     local before=$passes_so_far
     wl_copy "after $want marker$((++markers))@copy"
-    wait_for 10 grep -q "marker$markers@copy" "$APP_DIR/emails.txt" || fail "$what: the copy after F3 was not collected"
-    passes_so_far=$(passes)
+    passes_so_far=$(passes_once_collected "marker$markers@copy") || fail "$what: the copy after F3 was not collected"
     ((passes_so_far - before == 2)) ||
         fail "$what: F3 and the copy after it made $((passes_so_far - before)) collection passes, expected 2"
     note "ok: $what"

@@ -29,8 +29,7 @@ markers=0 passes_so_far=0
 copy() {
     local key=$1 x=$2 y=$3 want=$4 what=$5
     wl_copy "before marker$((++markers))@copy"
-    wait_for 10 grep -q "marker$markers@copy" "$APP_DIR/emails.txt" || fail "$what: the copy before the key was not collected"
-    passes_so_far=$(passes)
+    passes_so_far=$(passes_once_collected "marker$markers@copy") || fail "$what: the copy before the key was not collected"
     open_tool_window "$what"
     in_session xdotool mousemove $((x + 1)) "$y"
     in_session xdotool mousemove "$x" "$y"
@@ -45,9 +44,10 @@ copy() {
     # the next copy's pass is in. On a busy machine the program may see its
     # own copy and the next one as one change, and make one pass of both.
     wl_copy "after marker$((++markers))@copy"
-    wait_for 10 grep -q "marker$markers@copy" "$APP_DIR/emails.txt" || fail "$what: the copy after $key was not collected"
-    local made=$(($(passes) - passes_so_far))
-    ((made == 1 || made == 2)) || fail "$what: $key and the copy after it made $made collection passes, expected 2"
+    local now
+    now=$(passes_once_collected "marker$markers@copy") || fail "$what: the copy after $key was not collected"
+    local made=$((now - passes_so_far))
+    ((made == 1 || made == 2)) || fail "$what: $key and the copy after it made $made collection passes, expected 2 (addresses at each pass: $(tail -n 5 "$E2E_TMP/passes.log" | cut -d' ' -f2 | tr '\n' ' '))"
     note "ok: $what (focused: '$(sway_window_field --focused name)')"
 }
 

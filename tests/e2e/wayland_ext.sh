@@ -158,8 +158,10 @@ own_copy() {
 }
 own_copy F2 110 201 "110:201" "F2"
 # The capture without a portal reads Xwayland's root window, which sway
-# leaves black.
-own_copy F3 400 300 "#000000" "F3"
+# leaves black. On this Xwayland's keymap xdotool holds Alt_L down with F3
+# (xev shows Alt_L pressed first, F3 with Mod1), so the key that arrives is
+# Alt+F3, which copies the colour in its hsl() form.
+own_copy F3 400 300 "hsl(0, 0%, 0%)" "F3 (arriving as Alt+F3)"
 own_copy F2 333 444 "333:444" "F2 again"
 wl_copy 'after own@ext'
 collected+='own@ext\r\n'

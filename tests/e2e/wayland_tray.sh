@@ -9,6 +9,7 @@
 # cannot be made; the panel's requests are sent over D-Bus instead, exactly
 # as waybar sends them on a click.
 source "$(dirname "$0")/wayland-lib.sh"
+source "$(dirname "$0")/sni-lib.sh"
 wayland_require wtype xdotool xprop xwininfo dbus-send wl-copy
 
 start_wayland 1280x800 336699
@@ -16,13 +17,6 @@ start_waybar
 install_app
 start_foot 00ff00 native
 start_app_in_session
-
-
-# The process that owns a bus name.
-name_owner_pid() {
-    in_session dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.GetConnectionUnixProcessID "string:$1" 2>/dev/null | awk '/uint32/ { print $2 }'
-}
 
 # Waits for the item to register with the running watcher, which must be
 # waybar's, and reads its address.
@@ -35,32 +29,6 @@ expect_registered() {
     [[ $(cat "/proc/$owner/comm" 2>/dev/null) == vornik-tools ]] || fail "$what: the registered item $item_service$item_path is not the program's"
     note "ok: $what: registered as $item_service$item_path"
 }
-
-item_property() {
-    in_session dbus-send --session --print-reply --dest="$item_service" "$item_path" \
-        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierItem "string:$1"
-}
-
-# Calls one of the item's methods as the panel does on a click.
-panel_calls() {
-    in_session dbus-send --session --print-reply --dest="$item_service" "$item_path" \
-        "org.kde.StatusNotifierItem.$1" "int32:$2" "int32:$3" >/dev/null || fail "$1($2, $3) was not answered"
-}
-
-# Geometry "X Y W H" of the program's open pop-up menu on Xwayland: a
-# viewable override-redirect window of the program (on a Wayland session the
-# menu is not typed as a pop-up menu, so that sway gives it the keyboard).
-menu_geometry() {
-    local id
-    for id in $(in_session xdotool search --onlyvisible --class '^vornik-tools$' 2>/dev/null); do
-        in_session xwininfo -id "$id" 2>/dev/null | awk '
-            /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
-            /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } /Override Redirect State: yes/ { popup = 1 }
-            END { if (w == "" || !popup) exit 1; print x, y, w, h }' && return 0
-    done
-    return 1
-}
-menu_open() { menu_geometry >/dev/null; }
 
 # Opens the menu as the panel does for a right click at (X, Y) and checks it
 # lies inside the output; with a fourth argument "exact", also that it stands
@@ -97,14 +65,16 @@ note "ContextMenu opens the styled menu, and it takes the keyboard"
 # A keyboard that is there before the menu opens, as a user's is: sway gives
 # it to the menu when the menu maps. (A virtual keyboard made after that is
 # handed to the focused native window instead, so the later keys go in
-# through Xwayland.)
-in_session wtype -s 4000 -k Escape &
+# through Xwayland.) Its key comes eight seconds later: on a busy machine a
+# key four seconds later could close the menu before a check had seen it
+# open, which reads as no menu at all.
+in_session wtype -s 8000 -k Escape &
 typist=$!
 E2E_PIDS+=("$typist")
 seat_has_keyboard() { in_session swaymsg -r -t get_seats | grep -q '"capabilities": [1-9]'; }
 wait_for 10 seat_has_keyboard || fail "wtype's keyboard did not join the seat"
 open_menu_at 600 300 exact
-wait_for 10 not menu_open || fail "a key of the seat's keyboard did not reach the menu"
+wait_for 15 not menu_open || fail "a key of the seat's keyboard did not reach the menu"
 wait "$typist" || true
 open_menu_at $((WL_WIDTH - 5)) 15
 press_in_menu Escape

@@ -1,11 +1,11 @@
 // A native Wayland clipboard owner for the end-to-end tests, which wl-copy
 // cannot stand in for: it offers the text under several types at once (the
 // text types together with a password manager's secret hint), or never
-// writes what it is asked for. It takes the selection through data control,
+// writes what it is asked for, or writes it only after a while. It takes the selection through data control,
 // so it needs no window and no focus, and stays until another selection
 // replaces its own.
 //
-//   wl_owner [--mute] TEXT TYPE...
+//   wl_owner [--mute | --slow MS] TEXT TYPE...
 //
 // A TYPE written TYPE:CONTENT is offered as TYPE with CONTENT instead of TEXT,
 // as a password manager offers its hint "x-kde-passwordManagerHint" with the
@@ -14,6 +14,8 @@
 
 #include <wayland-client.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <unistd.h>
 
 #include <cstdio>
@@ -30,6 +32,7 @@ struct State {
     std::string text;
     std::map<std::string, std::string> contentOf;
     bool mute = false;
+    int slowMs = 0;
     bool cancelled = false;
     std::vector<int> heldOpen;
 };
@@ -56,6 +59,14 @@ void onSend(void* data, zwlr_data_control_source_v1*, const char* type, int32_t 
         state->heldOpen.push_back(fd);
         return;
     }
+    // A slow owner writes each answer from a child of its own, so that it
+    // goes on answering and is told when a newer selection replaces it.
+    if (state->slowMs > 0 && fork() != 0) {
+        close(fd);
+        return;
+    }
+    if (state->slowMs > 0)
+        usleep(static_cast<useconds_t>(state->slowMs) * 1000);
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
@@ -64,6 +75,8 @@ void onSend(void* data, zwlr_data_control_source_v1*, const char* type, int32_t 
         done += static_cast<std::size_t>(n);
     }
     close(fd);
+    if (state->slowMs > 0)
+        _exit(0);
 }
 
 void onCancelled(void* data, zwlr_data_control_source_v1*)
@@ -80,9 +93,13 @@ int main(int argc, char** argv)
     if (argc > 1 && !std::strcmp(argv[1], "--mute")) {
         state.mute = true;
         first = 2;
+    } else if (argc > 2 && !std::strcmp(argv[1], "--slow")) {
+        state.slowMs = std::atoi(argv[2]);
+        first = 3;
+        std::signal(SIGCHLD, SIG_IGN);
     }
     if (argc - first < 2) {
-        std::fprintf(stderr, "usage: wl_owner [--mute] TEXT TYPE...\n");
+        std::fprintf(stderr, "usage: wl_owner [--mute | --slow MS] TEXT TYPE...\n");
         return 2;
     }
     state.text = argv[first];

@@ -2,7 +2,7 @@
 // holds a few arbitrary entries.
 #include "collector/collectionpass.h"
 #include "collector/emailfilter.h"
-#include "platform/collation.h"
+#include "platform/posix/collation.h"
 #include "tests/fuzz/fuzzcheck.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

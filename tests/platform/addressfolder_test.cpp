@@ -1,4 +1,4 @@
-#include "platform/addressfolder.h"
+#include "platform/posix/addressfolder.h"
 
 #include "tests/support/testfolder.h"
 

@@ -1,4 +1,4 @@
-#include "platform/collation.h"
+#include "platform/posix/collation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "platform/files.h"
+#include "platform/posix/files.h"
 
+#include "platform/error.h"
 #include "tests/support/killedwrite.h"
 #include "tests/support/testfolder.h"
 #include "tests/support/unprivileged.h"
-#include "platform/error.h"
 
 #include <gtest/gtest.h>
 

@@ -17,29 +17,8 @@ namespace vornik {
 namespace {
 
 // The bus and the application object for the whole binary.
-class BusEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        m_daemon = testing::startPrivateSessionBus();
-        ASSERT_TRUE(m_daemon) << "dbus-daemon did not start";
-        static int argc = 1;
-        static char name[] = "portal_bus_test";
-        static char* argv[] = {name, nullptr};
-        m_application = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override
-    {
-        m_application.reset();
-        m_daemon->kill();
-        m_daemon->waitForFinished(5000);
-    }
-
-private:
-    std::unique_ptr<QProcess> m_daemon;
-    std::unique_ptr<QGuiApplication> m_application;
-};
-[[maybe_unused]] ::testing::Environment* const busEnvironment = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+[[maybe_unused]] ::testing::Environment* const busEnvironment =
+    ::testing::AddGlobalTestEnvironment(new testing::PrivateBusEnvironment<QGuiApplication>("portal_bus_test"));
 
 // A bitmap that a failed capture must leave alone.
 Bitmap previousCapture()

@@ -1,4 +1,4 @@
-#include "platform/processmemory.h"
+#include "platform/posix/processmemory.h"
 
 #include <gtest/gtest.h>
 

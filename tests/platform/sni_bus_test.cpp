@@ -1,6 +1,6 @@
 #include "platform/freedesktop/dbustypes.h"
-#include "platform/freedesktop/sniservice.h"
-#include "platform/traybackend.h"
+#include "platform/freedesktop/statusnotifiertrayservice.h"
+#include "platform/trayserviceswitch.h"
 #include "widgets/styledpopupmenu.h"
 #include "widgets/trayicon.h"
 
@@ -29,31 +29,8 @@ const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 // A session bus of the test's own, and the application object, for the
 // whole binary: Qt reads the bus address once, at the first use.
-class BusEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override
-    {
-        m_daemon = testing::startPrivateSessionBus();
-        ASSERT_TRUE(m_daemon) << "dbus-daemon did not start";
-        static int argc = 1;
-        static char name[] = "sni_bus_test";
-        static char* argv[] = {name, nullptr};
-        m_application = std::make_unique<QApplication>(argc, argv);
-        registerFreedesktopDBusTypes();
-    }
-    void TearDown() override
-    {
-        m_application.reset();
-        m_daemon->kill();
-        m_daemon->waitForFinished(5000);
-    }
-
-  private:
-    std::unique_ptr<QProcess> m_daemon;
-    std::unique_ptr<QApplication> m_application;
-};
-[[maybe_unused]] ::testing::Environment* const busEnvironment =
-    ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+[[maybe_unused]] ::testing::Environment* const busEnvironment = ::testing::AddGlobalTestEnvironment(
+    new testing::PrivateBusEnvironment<QApplication>("sni_bus_test", [] { registerFreedesktopDBusTypes(); }));
 
 // Qt hands a{sv} over as a map, other structured values as an argument to
 // be read.
@@ -441,7 +418,7 @@ TEST_F(ExportedMenuTest, ClicksRunTheMenusHandlersAndTheCheckChangeIsSignalled)
 }
 
 // A fake X11 tray that holds whatever it is given.
-class FakeX11Tray : public DesktopServiceBase {
+class FakeX11Tray : public TrayServiceBase {
   public:
     bool shellNotifyIcon(int message, const NotifyIconData& record) override
     {

@@ -1,7 +1,7 @@
 // The image under a top-level window, asked for at every stage of the
 // window's life. tests/e2e/capture.sh also runs this on a real X server at
 // scale 1 and 2, where asking Qt too early crashes.
-#include "platform/windowimage.h"
+#include "platform/qt/windowimage.h"
 
 #include "../support/qtenvironment.h"
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <vector>
 
 namespace vornik {
 namespace {
@@ -362,6 +364,146 @@ INSTANTIATE_TEST_SUITE_P(Corners, TAgg2DBox,
                                            BoxCase{4, 4, 5, 5}, BoxCase{-5, -3, 6, 5}, BoxCase{8, 6, 30, 40},
                                            BoxCase{-100, -100, 100, 100}, BoxCase{0, 0, 14, 11},
                                            BoxCase{1, 1, 13, 10}));
+
+// One round of the random rule tests: a noise surface of random size on
+// either pixel format, drawn on whole or, on odd rounds, through two clip
+// boxes that split it.
+struct RandomRound {
+    RandomRound(std::mt19937& rng, int round)
+        : w(1 + int(rng() % 30)), h(1 + int(rng() % 20)), bpp(round % 3 == 0 ? 24 : 32),
+          surface(noiseSurface(w, h, rng(), bpp)), before(surface), clipped(round % 2 != 0)
+    {
+        const int cut = int(rng() % (h + 1));
+        boxes = {{0, 0, w, cut}, {int(rng() % (w + 1)), cut, w, h}};
+    }
+    bool attach(TAgg2D& agg)
+    {
+        if (!agg.Attach(&surface, false))
+            return false;
+        if (clipped)
+            agg.ClipBoxes(boxes);
+        return true;
+    }
+    // Whether drawing reaches the pixel.
+    bool reaches(int x, int y) const
+    {
+        return !clipped || std::any_of(boxes.begin(), boxes.end(), [&](const PixelRect& r) {
+                   return x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2;
+               });
+    }
+    bool holds(int x, int y, Bgra want) const
+    {
+        const Bgra got = at(surface, x, y);
+        return got.b == want.b && got.g == want.g && got.r == want.r && (bpp == 24 || got.a == want.a);
+    }
+
+    int w, h, bpp;
+    Bitmap surface;
+    Bitmap before;
+    bool clipped;
+    std::vector<PixelRect> boxes;
+};
+
+// The same rule for boxes of every size and place, corners off the surface
+// included, through clip boxes and on both pixel formats: the box the overlay
+// draws on every move, whose pixels must not depend on how it is drawn.
+TEST(TAgg2DBox, RandomBoxesFollowTheRuleOnBothFormatsThroughClipBoxes)
+{
+    std::mt19937 rng(21);
+    for (int round = 0; round < 300; ++round) {
+        RandomRound r(rng, round);
+        auto coord = [&](int limit) { return int(rng() % (limit + 6)) - 3; };
+        int x1 = coord(r.w), y1 = coord(r.h), x2 = coord(r.w), y2 = coord(r.h);
+        if (x1 == x2)
+            ++x2;
+        if (y1 == y2)
+            ++y2;
+        TAgg2D agg;
+        ASSERT_TRUE(r.attach(agg));
+        agg.AntiAliasGamma(0.0);
+        agg.LineWidth(1.0);
+        agg.LineColor(0, 0, 0, 150);
+        agg.FillColor(255, 255, 255, 10);
+        agg.Rectangle(x1, y1, x2, y2);
+        const int left = std::min(x1, x2), right = std::max(x1, x2);
+        const int top = std::min(y1, y2), bottom = std::max(y1, y2);
+        for (int y = 0; y < r.h; ++y) {
+            for (int x = 0; x < r.w; ++x) {
+                Bgra want = at(r.before, x, y);
+                if (r.reaches(x, y) && x >= left && x < right && y >= top && y < bottom)
+                    want = blendOnce(want, 255, 255, 255, 10);
+                if (r.reaches(x, y) && x >= left - 1 && x <= right && y >= top - 1 && y <= bottom)
+                    want = blendOnce(want, 0, 0, 0, 150);
+                ASSERT_TRUE(r.holds(x, y, want)) << "round " << round << ", box " << x1 << "," << y1 << " " << x2
+                                                 << "," << y2 << ", pixel " << x << "," << y;
+            }
+        }
+    }
+}
+
+// A box's fill over rows wide enough for every width of the blend's loops
+// (eight, four and one pixel at a time), in any colour and opacity: each
+// pixel inside gets the same integer source-over.
+TEST(TAgg2DBox, WideFillsOfAnyColourFollowTheRule)
+{
+    std::mt19937 rng(45);
+    for (int round = 0; round < 60; ++round) {
+        const int w = 1 + int(rng() % 300), h = 1 + int(rng() % 4);
+        Bitmap surface = noiseSurface(w, h, rng());
+        const Bitmap before = surface;
+        const int r = int(rng() % 256), g = int(rng() % 256), b = int(rng() % 256), alpha = 1 + int(rng() % 254);
+        const int x1 = int(rng() % w), x2 = x1 + 1 + int(rng() % (w - x1));
+        TAgg2D agg;
+        ASSERT_TRUE(agg.Attach(&surface, false));
+        agg.AntiAliasGamma(0.0);
+        agg.LineWidth(1.0);
+        agg.LineColor(0, 0, 0, 0);
+        agg.FillColor(r, g, b, alpha);
+        agg.Rectangle(x1, 0, x2, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const Bgra p = at(before, x, y);
+                const Bgra want = x >= x1 && x < x2 ? blendOnce(p, r, g, b, alpha) : p;
+                const Bgra got = at(surface, x, y);
+                ASSERT_TRUE(got.b == want.b && got.g == want.g && got.r == want.r && got.a == want.a)
+                    << "round " << round << ", fill " << x1 << ".." << x2 << " alpha " << alpha << ", pixel " << x << ","
+                    << y;
+            }
+        }
+    }
+}
+
+// Guide lines across the whole surface at every place, just off it
+// included, through clip boxes and on both pixel formats: each covers the two
+// columns (or rows) beside its coordinate inside the clip boxes, once.
+TEST(TAgg2DLine, RandomGuideLinesFollowTheRuleOnBothFormatsThroughClipBoxes)
+{
+    std::mt19937 rng(33);
+    for (int round = 0; round < 300; ++round) {
+        RandomRound r(rng, round);
+        const bool vertical = round % 4 < 2;
+        const int pos = int(rng() % ((vertical ? r.w : r.h) + 4)) - 2;
+        TAgg2D agg;
+        ASSERT_TRUE(r.attach(agg));
+        hardEdgedPen(agg);
+        agg.LineColor(0, 0, 255, 120);
+        if (vertical)
+            agg.Line(pos, round % 8 < 4 ? 0 : r.h + 3, pos, round % 8 < 4 ? r.h : -2);
+        else
+            agg.Line(0, pos, r.w, pos);
+        for (int y = 0; y < r.h; ++y) {
+            for (int x = 0; x < r.w; ++x) {
+                const int c = vertical ? x : y;
+                const Bgra want = r.reaches(x, y) && (c == pos - 1 || c == pos)
+                                      ? blendOnce(at(r.before, x, y), 0, 0, 255, 120)
+                                      : at(r.before, x, y);
+                ASSERT_TRUE(r.holds(x, y, want))
+                    << "round " << round << " bpp " << r.bpp << " line at " << pos << (vertical ? " x" : " y")
+                    << ", pixel " << x << "," << y;
+            }
+        }
+    }
+}
 
 TEST(TAgg2DBoxDegenerate, ZeroWidthIsASegmentWithRoundEndsAndAPointDrawsNothing)
 {

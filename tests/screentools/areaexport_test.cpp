@@ -1,7 +1,7 @@
 #include "screentools/areaexport.h"
 
 #include "platform/error.h"
-#include "platform/files.h"
+#include "platform/posix/files.h"
 #include "tests/screentools/jpegdecode.h"
 #include "tests/support/killedwrite.h"
 #include "tests/support/unprivileged.h"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <random>
@@ -72,6 +73,77 @@ TEST(DrawFull, SelectionDrawsGuidesThenTheBoxAndLeavesTheCaptureAlone)
     EXPECT_EQ(picture.pixel32(25, 18), capture.pixel32(25, 18));
 }
 
+// The ruler over a flat picture: its lines, ticks and figures are opaque,
+// pixel-exact rectangles drawn over the crosshair.
+TEST(DrawFull, TheRulerPaintsItsLinesTicksAndFiguresOverTheCrosshair)
+{
+    Bitmap capture(80, 60, 32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x)
+            capture.setPixel32(x, y, 0xFF204080u);
+    Bitmap picture = capture;
+    TAgg2D agg;
+    OverlayState s{40, 30, -1, 0, 0, 0};
+    s.ruler = true;
+    s.spans = {10, 5, 69, 54};
+    s.rulerScale = 2;
+    ASSERT_TRUE(drawFull(agg, picture, capture, s));
+    const std::uint32_t magenta = 0xFFFF00FFu;
+    const std::uint32_t green = 0xFF119944u; // the crosshair's blend over the background
+    const RulerLines lines = rulerLines(s.spans, {40, 30}, 1);
+    const auto figures = rulerFigures(s.spans, {40, 30}, 2, 80, 60);
+    auto inside = [](const PixelRect& r, int x, int y) { return x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2; };
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 80; ++x) {
+            const std::uint32_t got = picture.pixel32(x, y) | 0xFF000000u;
+            bool onFigure = false;
+            for (const RulerFigure& f : figures)
+                onFigure = onFigure || inside(f.plate, x, y);
+            if (onFigure)
+                continue;
+            bool onLine = inside(lines.across, x, y) || inside(lines.upDown, x, y);
+            for (const PixelRect& t : lines.ticks)
+                onLine = onLine || inside(t, x, y);
+            const bool onCrosshair = x == 39 || x == 40 || y == 29 || y == 30;
+            const bool crossing = x >= 39 && x <= 40 && y >= 29 && y <= 30;
+            if (onLine) {
+                ASSERT_EQ(got, magenta) << x << "," << y;
+            } else if (onCrosshair && !crossing) {
+                ASSERT_EQ(got, green) << x << "," << y;
+            } else if (!onCrosshair) {
+                ASSERT_EQ(got, 0xFF204080u) << x << "," << y;
+            }
+        }
+    }
+    // The run along the row is the span: from its left edge to its right one.
+    EXPECT_EQ(picture.pixel32(10, 30) | 0xFF000000u, magenta);
+    EXPECT_EQ(picture.pixel32(69, 30) | 0xFF000000u, magenta);
+    EXPECT_NE(picture.pixel32(9, 30) | 0xFF000000u, magenta);
+    EXPECT_NE(picture.pixel32(70, 30) | 0xFF000000u, magenta);
+    // Each figure: white cells on a dark plate, the arm's length in digits.
+    const int lengths[] = {30, 29, 25, 24};
+    for (std::size_t i = 0; i < 4; ++i) {
+        ASSERT_EQ(figures[i].value, lengths[i]);
+        const PixelRect& plate = figures[i].plate;
+        const auto cells = figureCells(lengths[i], plate.x1, plate.y1, 2);
+        int white = 0;
+        for (int y = plate.y1; y < plate.y2; ++y)
+            for (int x = plate.x1; x < plate.x2; ++x) {
+                const bool lit = std::any_of(cells.begin(), cells.end(), [&](const PixelRect& c) { return inside(c, x, y); });
+                const std::uint32_t got = picture.pixel32(x, y) | 0xFF000000u;
+                if (lit) {
+                    ASSERT_EQ(got, 0xFFFFFFFFu) << x << "," << y;
+                    ++white;
+                } else {
+                    // Darkened at alpha 170: far below the background in every channel.
+                    ASSERT_LT((got >> 16) & 0xFF, 0x20u) << x << "," << y;
+                    ASSERT_LT(got & 0xFF, 0x80u / 2) << x << "," << y;
+                }
+            }
+        EXPECT_GT(white, 0);
+    }
+}
+
 TEST(DrawFull, MissingPictureDrawsNothingAndABadCaptureLeavesWhite)
 {
     TAgg2D agg;
@@ -92,9 +164,11 @@ struct Walk {
 
 class IncrementalDrawing : public ::testing::TestWithParam<Walk> {};
 
-// A random walk of pointer moves, presses, drags, releases and reopenings;
-// after every step the incremental picture must equal the full redraw, and
-// every pixel it changed must lie inside the rectangles it reported.
+// A random walk of pointer moves, presses, drags, releases and reopenings,
+// with the spacing ruler switched on and off and its tolerance changed
+// beside them; after every step the incremental picture must equal the full
+// redraw, and every pixel it changed must lie inside the rectangles it
+// reported.
 TEST_P(IncrementalDrawing, EqualsFullRedrawAfterEveryStep)
 {
     const Walk walk = GetParam();
@@ -108,6 +182,9 @@ TEST_P(IncrementalDrawing, EqualsFullRedrawAfterEveryStep)
     OverlayRenderer renderer;
     renderer.reset(true);
     std::mt19937 rng(walk.noiseState * 7 + 1);
+    std::mt19937 rulerRng(walk.noiseState * 13 + 5);
+    bool ruler = false;
+    int tolerance = 8;
     OverlayState s;
     bool selecting = false;
     int x = W / 2;
@@ -119,6 +196,7 @@ TEST_P(IncrementalDrawing, EqualsFullRedrawAfterEveryStep)
             // The tool window opens again over the same capture.
             s.selx1 = -1;
             selecting = false;
+            ruler = false;
             full = capture;
             incremental = capture;
             renderer.reset(true);
@@ -160,13 +238,25 @@ TEST_P(IncrementalDrawing, EqualsFullRedrawAfterEveryStep)
         }
         s.mousex = x;
         s.mousey = y;
+        if (rulerRng() % 20 == 0)
+            ruler = !ruler;
+        if (rulerRng() % 10 == 0) {
+            // On noise, 0 gives arms of a pixel or two, 255 arms to the
+            // screen's edges, the others anything between.
+            const int tolerances[] = {0, 100, 160, 255};
+            tolerance = tolerances[rulerRng() % std::size(tolerances)];
+        }
+        const auto spans = ruler ? measureSpacing(capture, {x, y}, tolerance) : std::nullopt;
+        s.ruler = spans.has_value();
+        s.spans = spans.value_or(SpacingSpans{});
+        s.rulerScale = rulerRng() % 8 == 0 ? 4 : 2;
 
         const Bitmap before = incremental;
         ASSERT_TRUE(drawFull(fullAgg, full, capture, s));
         const std::vector<PixelRect> rects = renderer.draw(agg, incremental, capture, s);
         ASSERT_TRUE(samePixels(full, incremental))
             << "step " << step << " state " << s.mousex << "," << s.mousey << " sel " << s.selx1 << "," << s.sely1
-            << " " << s.selx2 << "," << s.sely2;
+            << " " << s.selx2 << "," << s.sely2 << (s.ruler ? " ruler" : "");
         for (std::size_t i = 0; i < rects.size(); ++i) {
             reportedArea += rects[i].area();
             ASSERT_GE(rects[i].x1, 0);

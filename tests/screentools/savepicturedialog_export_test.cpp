@@ -1,4 +1,4 @@
-#include "platform/savepicturedialog.h"
+#include "platform/qt/savepicturedialog.h"
 
 #include "screentools/jpegencoder.h"
 #include "screentools/picturefilter.h"

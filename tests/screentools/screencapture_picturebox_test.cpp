@@ -5,7 +5,7 @@
 // platforms it only checks that a capture is either nothing or a well-formed
 // 32-bit bitmap.
 #include "platform/screencapture.h"
-#include "platform/x11/screencapture.h"
+#include "platform/x11/x11screencapture.h"
 #include "screentools/picturebox.h"
 
 #include <gtest/gtest.h>

@@ -3,12 +3,12 @@
 // program at start, a huge file with a zero byte, a screen capture that
 // fails, and picture exports into places that cannot take them.
 #include "app/mainform_unit.h"
-#include "collector/emaillist.h"
-#include "platform/files.h"
-#include "screentools/areaexport.h"
-#include "screentools/picturebox.h"
-#include "screentools/infopanel.h"
 #include "../support/testfolder.h"
+#include "collector/emaillist.h"
+#include "platform/posix/files.h"
+#include "screentools/areaexport.h"
+#include "screentools/infopanel.h"
+#include "screentools/picturebox.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/files.h"
+#include "platform/posix/files.h"
 
 #include <csignal>
 #include <cstdio>

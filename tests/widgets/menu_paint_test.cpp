@@ -1,5 +1,5 @@
-#include "platform/popupmenuhost.h"
-#include "platform/qtcanvas.h"
+#include "platform/qt/popupmenuhost.h"
+#include "platform/qt/qtcanvas.h"
 #include "widgets/menurenderer.h"
 #include "widgets/styledpopupmenu.h"
 

@@ -1,6 +1,6 @@
 #include "platform/error.h"
-#include "platform/popupmenuhost.h"
-#include "platform/qtcanvas.h"
+#include "platform/qt/popupmenuhost.h"
+#include "platform/qt/qtcanvas.h"
 #include "widgets/styledpopupmenu.h"
 
 #include <QApplication>

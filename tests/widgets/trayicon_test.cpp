@@ -246,6 +246,23 @@ TEST_F(TrayIconTest, TooltipIsTheShortHintCutTo63Characters) {
     }
 }
 
+TEST_F(TrayIconTest, ClicksPostedWithAPointHappenThereAndOthersWhereThePointerIs) {
+    // A host that reports the click's point (a StatusNotifierItem host)
+    // posts it with each message; a message without one, even right after,
+    // is read at the pointer.
+    shell.cursor = QPoint(100, 200);
+    UtilityWindow* window = tray->Handle();
+    window->postMessage(kTrayCallbackMessage, 0, WM_RBUTTONDOWN, QPoint(7, 9));
+    window->postMessage(kTrayCallbackMessage, 0, WM_RBUTTONUP, QPoint(7, 9));
+    window->postMessage(kTrayCallbackMessage, 0, WM_MOUSEMOVE);
+    EXPECT_FALSE(window->messagePoint()) << "a point outside the handling of its message";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shell.log, (std::vector<std::string>{"down right Right 7,9", "cancel mode", "foreground",
+                                                   "process messages", "popup 7,9", "foreground",
+                                                   "up right Right 7,9", "move  100,200"}));
+    EXPECT_FALSE(window->messagePoint());
+}
+
 struct Step {
     UINT message;
     QPoint cursor;

@@ -1,2 +1,0 @@
-add_executable(bench_collector collector_bench.cpp)
-target_link_libraries(bench_collector PRIVATE vornik_collector vornik_warnings)

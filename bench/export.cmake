@@ -1,2 +1,0 @@
-add_executable(bench_export ${CMAKE_CURRENT_LIST_DIR}/export_bench.cpp)
-target_link_libraries(bench_export PRIVATE vornik_screentools vornik_warnings)

@@ -1,8 +1,0 @@
-target_sources(vornik_platform PRIVATE
-  files.cpp
-  files.h
-  collation.cpp
-  collation.h
-  addressfolder.cpp
-  addressfolder.h
-)

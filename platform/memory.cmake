@@ -1,1 +1,0 @@
-target_sources(vornik_platform PRIVATE processmemory.cpp processmemory.h windowimage.cpp windowimage.h)

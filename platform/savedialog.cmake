@@ -1,1 +1,0 @@
-target_sources(vornik_platform PRIVATE savepicturedialog.cpp savepicturedialog.h)

@@ -1,7 +1,0 @@
-# The arrow keys and the loupe on a headless Wayland session; skipped, with
-# the reason, only where a program the session needs is missing.
-vornik_add_e2e(e2e_wayland_aids wayland_aids.sh)
-set_property(TEST e2e_wayland_aids PROPERTY SKIP_RETURN_CODE 77)
-# Wayland sessions run one at a time: the wlroots portal writes every
-# picture to the one file /tmp/out.png, and all run as the same test account.
-set_property(TEST e2e_wayland_aids PROPERTY RESOURCE_LOCK wayland_session)

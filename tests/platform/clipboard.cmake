@@ -1,2 +1,0 @@
-vornik_add_gtest(platform_clipboard_test textoffers_test.cpp)
-target_link_libraries(platform_clipboard_test PRIVATE vornik_platform)

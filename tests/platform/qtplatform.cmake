@@ -1,2 +1,0 @@
-vornik_add_gtest(platform_backends_test backends_test.cpp)
-target_link_libraries(platform_backends_test PRIVATE vornik_platform)

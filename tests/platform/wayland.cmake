@@ -1,2 +1,0 @@
-vornik_add_gtest(platform_wayland_test wayland_textoffers_test.cpp)
-target_link_libraries(platform_wayland_test PRIVATE vornik_platform)

@@ -1,2 +1,0 @@
-vornik_add_gtest(test_readouts readouts_test.cpp)
-target_link_libraries(test_readouts PRIVATE vornik_screentools)

@@ -1,2 +1,0 @@
-vornik_add_gtest(trayicon_test trayicon_test.cpp tray_clicks_test.cpp)
-target_link_libraries(trayicon_test PRIVATE vornik_widgets vornik_platform)
