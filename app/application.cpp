@@ -2,6 +2,8 @@
 
 #include "platform/qt/messageboxes.h"
 
+#include <cstdio>
+
 namespace vornik {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
@@ -37,7 +39,11 @@ std::string Application::title() const
 
 void Application::showException(const std::exception& error)
 {
-    errorBox(title(), exceptionDisplayText(error.what()));
+    const std::string text = exceptionDisplayText(error.what());
+    // Also on the standard error, where a session's log keeps it after the
+    // box is gone.
+    std::fprintf(stderr, "%s: %s\n", title().c_str(), text.c_str());
+    errorBox(title(), text);
 }
 
 std::string exceptionDisplayText(const std::string& message)

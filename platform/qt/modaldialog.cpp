@@ -15,6 +15,22 @@ QWidget* shownFullScreenWindow()
     return nullptr;
 }
 
+// Qt Widgets ignores a focus-in that comes while one of the program's
+// pop-ups is open, and does not look again once the pop-up is gone. On sway a
+// dialog shown over the full-screen tool window may get its focus-in late,
+// after the user has started typing: shown right after a message box, it
+// came while the list of completions of a file dialog's name box was open.
+// Qt's platform layer then names the dialog the focus window, and its keys
+// reach it, but no window counts as active, so none of its widgets has the
+// focus. A file dialog then keeps every folder typed on the way to a name
+// selected, and Return opens the last of them instead of saving.
+void catchUpOnActivation(QDialog& dialog)
+{
+    if (dialog.windowHandle() && QGuiApplication::focusWindow() == dialog.windowHandle() &&
+        QApplication::activeWindow() != &dialog)
+        QApplication::setActiveWindow(&dialog);
+}
+
 } // namespace
 
 int execDialogFor(QDialog& dialog, QWidget* owner)
@@ -25,7 +41,11 @@ int execDialogFor(QDialog& dialog, QWidget* owner)
         if (dialog.windowHandle())
             dialog.windowHandle()->setTransientParent(window->windowHandle());
     }
-    return dialog.exec();
+    const QMetaObject::Connection focusWatch = QObject::connect(
+        qApp, &QGuiApplication::focusWindowChanged, &dialog, [&dialog] { catchUpOnActivation(dialog); });
+    const int result = dialog.exec();
+    QObject::disconnect(focusWatch);
+    return result;
 }
 
 } // namespace vornik
