@@ -148,8 +148,9 @@ public:
     virtual wl_display* display() const = 0;
     // The types of the current selection; false when the clipboard is empty.
     virtual bool selectionTypes(std::vector<std::string>& types) const = 0;
-    // Asks the selection's owner to write it in that type into fd.
-    virtual void receive(const std::string& type, int fd) = 0;
+    // Asks the current selection's owner for its text, as new selections
+    // are asked while changes are read, whether they are or not.
+    virtual DataControlClipboard::Change askForCurrentText() = 0;
     // New selections by others since the last call, each transfer asked for.
     virtual std::vector<DataControlClipboard::Change> takeNewSelections() = 0;
     // Whether the text of each new selection is asked for when it comes.
@@ -202,7 +203,7 @@ public:
         return true;
     }
 
-    void receive(const std::string& type, int fd) override { Protocol::receive(m_selection, type.c_str(), fd); }
+    DataControlClipboard::Change askForCurrentText() override { return askForText(m_selection, true); }
 
     std::vector<DataControlClipboard::Change> takeNewSelections() override { return std::exchange(m_newSelections, {}); }
 
@@ -276,12 +277,12 @@ private:
                 return;
             self->m_ownSelectionPending = false;
         }
-        self->m_newSelections.push_back(self->askForText(offer));
+        self->m_newSelections.push_back(self->askForText(offer, self->m_askForText));
     }
 
-    // Asks the owner of a new selection for its text at once, into a pipe
-    // read when the change is handed on.
-    DataControlClipboard::Change askForText(Offer* offer)
+    // Asks the owner of a selection for its text at once (only whether it
+    // has one, unless `ask`), into a pipe read when the change is handed on.
+    DataControlClipboard::Change askForText(Offer* offer, bool ask)
     {
         DataControlClipboard::Change change;
         change.secret = offerMarksSecret(m_selectionTypes);
@@ -289,7 +290,7 @@ private:
         if (change.secret || !type)
             return change;
         change.type = *type;
-        if (!m_askForText)
+        if (!ask)
             return change;
         change.asked = true;
         int pipe[2];
@@ -299,7 +300,7 @@ private:
         // owner's copy is then the only one, and its closing ends the data.
         Protocol::receive(offer, type->c_str(), pipe[1]);
         ::close(pipe[1]);
-        change.fd = pipe[0];
+        change.transfer = DataControlClipboard::PipeEnd(pipe[0]);
         return change;
     }
 
@@ -515,8 +516,8 @@ void DataControlClipboard::endDelivery()
     if (m_deliveries <= m_changes.size()) {
         const auto handed = m_changes.begin() + static_cast<std::ptrdiff_t>(m_deliveries - 1);
         // Nobody read it (collecting is off).
-        if (handed->fd >= 0)
-            drain(std::exchange(handed->fd, -1));
+        if (handed->transfer.open())
+            drain(handed->transfer.release());
         m_changes.erase(handed);
     }
     --m_deliveries;
@@ -553,30 +554,10 @@ void DataControlClipboard::drain(int fd)
     deadline->start(10000);
 }
 
-DataControlClipboard::Change::Change(Change&& other) noexcept
-    : secret(other.secret), type(std::move(other.type)), asked(other.asked), fd(std::exchange(other.fd, -1)),
-      text(std::move(other.text))
+DataControlClipboard::PipeEnd::~PipeEnd()
 {
-}
-
-DataControlClipboard::Change& DataControlClipboard::Change::operator=(Change&& other) noexcept
-{
-    if (this != &other) {
-        if (fd >= 0)
-            ::close(fd);
-        secret = other.secret;
-        type = std::move(other.type);
-        asked = other.asked;
-        fd = std::exchange(other.fd, -1);
-        text = std::move(other.text);
-    }
-    return *this;
-}
-
-DataControlClipboard::Change::~Change()
-{
-    if (fd >= 0)
-        ::close(fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 void DataControlClipboard::offerText(const std::string& text)
@@ -634,40 +615,27 @@ ClipboardText DataControlClipboard::read(std::chrono::milliseconds timeout)
         if (!change.text && (change.secret || change.type.empty()))
             change.text = ClipboardText{{}, change.secret};
         else if (!change.text && change.asked)
-            change.text = finishTransfer(std::exchange(change.fd, -1), change.type, timeout);
+            change.text = finishTransfer(change.transfer.release(), change.type, timeout);
         if (change.text)
             return *change.text;
     }
-    ClipboardText result;
-    std::optional<std::string> type;
-    int pipe[2];
+    Change current;
     {
         const std::lock_guard lock(m_lock);
         std::vector<std::string> types;
         const bool selected = m_connection->selectionTypes(types);
         // The program's own copy, offered here or passed on by Xwayland from
         // the X11 clipboard: it is the text last copied.
-        if (m_connection->ownSelectionIsCurrent() || (selected && offersOwnCopy(types))) {
-            result.text = m_lastCopy;
-            return result;
-        }
+        if (m_connection->ownSelectionIsCurrent() || (selected && offersOwnCopy(types)))
+            return ClipboardText{m_lastCopy, false};
         if (!selected)
-            return result;
-        result.secret = offerMarksSecret(types);
-        if (result.secret)
-            return result;
-        type = chooseTextOffer(types);
-        if (!type)
-            return result;
-        if (::pipe2(pipe, O_CLOEXEC) != 0)
-            throw Error(kCannotOpenClipboard);
-        m_connection->receive(*type, pipe[1]);
+            return {};
+        current = m_connection->askForCurrentText();
         wl_display_flush(m_connection->display());
     }
-    // The owner writes into its copy of the descriptor; the end of the data
-    // shows only once every copy of the writing end is closed.
-    ::close(pipe[1]);
-    return finishTransfer(pipe[0], *type, timeout);
+    if (!current.asked)
+        return ClipboardText{{}, current.secret};
+    return finishTransfer(current.transfer.release(), current.type, timeout);
 }
 
 ClipboardText DataControlClipboard::finishTransfer(int fd, const std::string& type, std::chrono::milliseconds timeout)

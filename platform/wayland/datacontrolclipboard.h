@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vornik {
@@ -43,21 +44,38 @@ public:
 
     class Connection;
 
-    // A new selection by someone else, its transfer asked for the moment the
+    // The reading end of a pipe, closed with its owner.
+    class PipeEnd {
+    public:
+        PipeEnd() = default;
+        explicit PipeEnd(int fd) : m_fd(fd) {}
+        PipeEnd(PipeEnd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+        PipeEnd& operator=(PipeEnd&& other) noexcept
+        {
+            PipeEnd(std::move(other)).swap(*this);
+            return *this;
+        }
+        ~PipeEnd();
+        bool open() const { return m_fd >= 0; }
+        // Hands the descriptor over, to be closed by the taker.
+        int release() { return std::exchange(m_fd, -1); }
+
+    private:
+        void swap(PipeEnd& other) noexcept { std::swap(m_fd, other.m_fd); }
+        int m_fd = -1;
+    };
+
+    // A selection by someone else, its transfer asked for the moment the
     // compositor announced it: the owner of a selection that a newer copy
     // replaces may stop serving it at once.
     struct Change {
-        Change() = default;
-        Change(Change&& other) noexcept;
-        Change& operator=(Change&& other) noexcept;
-        ~Change();
         bool secret = false;
         // The text type asked for; empty when none is offered.
         std::string type;
-        // The transfer was asked for; its reading end, or -1 where no pipe
-        // could be made.
+        // The transfer was asked for; its reading end, not open where no
+        // pipe could be made.
         bool asked = false;
-        int fd = -1;
+        PipeEnd transfer;
         // What the transfer gave, once read.
         std::optional<ClipboardText> text;
     };
