@@ -7,10 +7,15 @@
 #include "platform/posix/folderlock.h"
 #include "platform/qt/popupmenuhost.h"
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
+    // The program writes its copies into pipes that other programs hand it
+    // through the compositor; a reader that hangs up before the copy is
+    // written must end that transfer (the write fails), not the program.
+    std::signal(SIGPIPE, SIG_IGN);
     if (!vornik::selectQtPlatform())
         return 1;
     vornik::Application application(argc, argv);

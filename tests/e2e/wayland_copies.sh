@@ -60,6 +60,28 @@ copy F2 130 203 "130:203" "F2 a third time"
 copy F3 600 500 "#336699" "F3 a third time"
 copy F2 140 204 "140:204" "F2 a fourth time"
 
+
+# Readers that ask for the selection and hang up before it is written, over
+# and over while the program copies: its own offer is the selection for a
+# moment after each copy (until Xwayland passes on the X11 one), and an offer
+# written into a pipe nobody reads must end that transfer, not the program.
+note "readers that hang up while the program copies"
+in_session sh -c "while :; do '$VORNIK_TEST_BIN_DIR/e2e/wl_hangup' >/dev/null 2>&1; done" &
+hangups=$!
+E2E_PIDS+=($hangups)
+for ((i = 0; i < 4; i++)); do
+    open_tool_window "copy $((i + 1)) among readers that hang up"
+    in_session xdotool mousemove $((300 + i)) 300
+    sleep 0.3
+    in_session xdotool key F2
+    wait_for 10 not tool_window_visible || fail "F2 did not close the tool window"
+    sleep 0.5
+done
+kill "$hangups"
+pkill -f 'e2e/wl_hangup' || true
+app_running || fail "the program ended while readers hung up on its copies"
+copy F2 160 206 "160:206" "F2 after the readers that hung up"
+
 note "foot open on another workspace"
 start_foot 00ff00 native
 sway_cmd '[title="^native$"] move container to workspace 2'

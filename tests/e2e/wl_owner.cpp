@@ -10,9 +10,7 @@
 // A TYPE written TYPE:CONTENT is offered as TYPE with CONTENT instead of TEXT,
 // as a password manager offers its hint "x-kde-passwordManagerHint" with the
 // content "secret" beside the password.
-#include "wlr-data-control-unstable-v1-client-protocol.h"
-
-#include <wayland-client.h>
+#include "wl_datacontrol.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -27,8 +25,6 @@
 namespace {
 
 struct State {
-    wl_seat* seat = nullptr;
-    zwlr_data_control_manager_v1* manager = nullptr;
     std::string text;
     std::map<std::string, std::string> contentOf;
     bool mute = false;
@@ -36,18 +32,6 @@ struct State {
     bool cancelled = false;
     std::vector<int> heldOpen;
 };
-
-void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
-{
-    auto* state = static_cast<State*>(data);
-    if (!std::strcmp(interface, wl_seat_interface.name) && !state->seat)
-        state->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    else if (!std::strcmp(interface, zwlr_data_control_manager_v1_interface.name))
-        state->manager = static_cast<zwlr_data_control_manager_v1*>(
-            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
-}
-
-void onGlobalRemoved(void*, wl_registry*, uint32_t) {}
 
 void onSend(void* data, zwlr_data_control_source_v1*, const char* type, int32_t fd)
 {
@@ -103,21 +87,12 @@ int main(int argc, char** argv)
         return 2;
     }
     state.text = argv[first];
-    wl_display* display = wl_display_connect(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "wl_owner: no Wayland display\n");
+    DataControl control;
+    if (!connectDataControl("wl_owner", control))
         return 1;
-    }
-    static const wl_registry_listener registryListener = {onGlobal, onGlobalRemoved};
-    wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registryListener, &state);
-    wl_display_roundtrip(display);
-    if (!state.seat || !state.manager) {
-        std::fprintf(stderr, "wl_owner: the compositor offers no seat or no data control\n");
-        return 1;
-    }
+    wl_display* display = control.display;
     static const zwlr_data_control_source_v1_listener sourceListener = {onSend, onCancelled};
-    zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(state.manager);
+    zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(control.manager);
     zwlr_data_control_source_v1_add_listener(source, &sourceListener, &state);
     for (int i = first + 1; i < argc; ++i) {
         std::string type = argv[i];
@@ -128,7 +103,7 @@ int main(int argc, char** argv)
         }
         zwlr_data_control_source_v1_offer(source, type.c_str());
     }
-    zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(state.manager, state.seat);
+    zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(control.manager, control.seat);
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);
     std::printf("owner\n");
