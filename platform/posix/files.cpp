@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/posix/addressfolder.h"
+#include "platform/posix/uniquefd.h"
 
 #include <cerrno>
 #include <climits>
@@ -34,36 +35,6 @@ void (*g_beforeCommit)() = nullptr;
 // ever touching one of the user's.
 constexpr std::string_view kTemporaryPrefix = ".vornik-tools-unfinished-";
 constexpr std::size_t kRandomDigits = 16;
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    void reset(int fd)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    // Closes now and reports the result, since for a written file a failing
-    // close can be the first sign that the data did not reach the disk.
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
 
 std::string randomDigits()
 {

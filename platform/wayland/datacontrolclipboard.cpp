@@ -300,7 +300,7 @@ private:
         // owner's copy is then the only one, and its closing ends the data.
         Protocol::receive(offer, type->c_str(), pipe[1]);
         ::close(pipe[1]);
-        change.transfer = DataControlClipboard::PipeEnd(pipe[0]);
+        change.transfer.reset(pipe[0]);
         return change;
     }
 
@@ -516,7 +516,7 @@ void DataControlClipboard::endDelivery()
     if (m_deliveries <= m_changes.size()) {
         const auto handed = m_changes.begin() + static_cast<std::ptrdiff_t>(m_deliveries - 1);
         // Nobody read it (collecting is off).
-        if (handed->transfer.open())
+        if (handed->transfer.valid())
             drain(handed->transfer.release());
         m_changes.erase(handed);
     }
@@ -552,12 +552,6 @@ void DataControlClipboard::drain(int fd)
     deadline->setSingleShot(true);
     connect(deadline, &QTimer::timeout, notifier, finish);
     deadline->start(10000);
-}
-
-DataControlClipboard::PipeEnd::~PipeEnd()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 void DataControlClipboard::offerText(const std::string& text)

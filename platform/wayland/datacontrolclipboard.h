@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/clipboardservice.h"
+#include "platform/posix/uniquefd.h"
 
 #include <QString>
 #include <QTimer>
@@ -11,7 +12,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace vornik {
@@ -44,27 +44,6 @@ public:
 
     class Connection;
 
-    // The reading end of a pipe, closed with its owner.
-    class PipeEnd {
-    public:
-        PipeEnd() = default;
-        explicit PipeEnd(int fd) : m_fd(fd) {}
-        PipeEnd(PipeEnd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-        PipeEnd& operator=(PipeEnd&& other) noexcept
-        {
-            PipeEnd(std::move(other)).swap(*this);
-            return *this;
-        }
-        ~PipeEnd();
-        bool open() const { return m_fd >= 0; }
-        // Hands the descriptor over, to be closed by the taker.
-        int release() { return std::exchange(m_fd, -1); }
-
-    private:
-        void swap(PipeEnd& other) noexcept { std::swap(m_fd, other.m_fd); }
-        int m_fd = -1;
-    };
-
     // A selection by someone else, its transfer asked for the moment the
     // compositor announced it: the owner of a selection that a newer copy
     // replaces may stop serving it at once.
@@ -75,7 +54,7 @@ public:
         // The transfer was asked for; its reading end, not open where no
         // pipe could be made.
         bool asked = false;
-        PipeEnd transfer;
+        UniqueFd transfer;
         // What the transfer gave, once read.
         std::optional<ClipboardText> text;
     };

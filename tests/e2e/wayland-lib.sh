@@ -264,6 +264,8 @@ start_app_in_session() {
 
 # X window ids of the program's visible windows named so, seen on Xwayland.
 xwayland_window() { in_session xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+# One of the program's message boxes shows.
+message_box_shown() { [[ -n $(xwayland_window '^Vornik Tools$') ]]; }
 
 # The first item the panel's StatusNotifierWatcher holds: "service/path" or a
 # bare service name; fails while none is registered.

@@ -60,7 +60,6 @@ copy F2 130 203 "130:203" "F2 a third time"
 copy F3 600 500 "#336699" "F3 a third time"
 copy F2 140 204 "140:204" "F2 a fourth time"
 
-
 # Readers that ask for the selection and hang up before it is written, over
 # and over while the program copies: its own offer is the selection for a
 # moment after each copy (until Xwayland passes on the X11 one), and an offer

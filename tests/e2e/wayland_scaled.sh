@@ -202,7 +202,6 @@ chown "$APP_USER:" "$E2E_TMP/out"
 target="$E2E_TMP/out/box.jpg"
 saved_file() { find "$E2E_TMP/out" -type f -size +0 | head -n 1; }
 saved_in_folder() { [[ -n $(saved_file) ]]; }
-error_box_shown() { [[ -n $(xwayland_window '^Vornik Tools$') ]]; }
 type_name() {
     in_session xdotool key ctrl+a
     in_session xdotool type --delay 20 "$1"
@@ -215,10 +214,10 @@ type_name() {
 # inactive then, and Return opened a folder typed on the way to the name
 # instead of saving.
 type_name "$E2E_TMP/none/box.jpg"
-wait_for 10 error_box_shown || fail "a name in a missing folder gave no error box"
+wait_for 10 message_box_shown || fail "a name in a missing folder gave no error box"
 grep -qF "Cannot create file \"$E2E_TMP/none/box.jpg\"" "$E2E_TMP/app.log" || fail "the error box's text is not in the program's log"
 in_session xdotool key Return
-wait_for 10 not error_box_shown || fail "Return did not close the error box"
+wait_for 10 not message_box_shown || fail "Return did not close the error box"
 in_session xdotool key F5
 wait_for 10 save_dialog_shown || fail "F5's dialog is not shown after the error box"
 tool_window_holds_focus || fail "after the error box the tool window is $(sway_window_state Form1)"
@@ -229,7 +228,7 @@ tool_window_holds_focus || fail "after the error box the tool window is $(sway_w
 for ((tries = 1; tries <= 3; tries++)); do
     type_name "$target"
     wait_for 10 saved_in_folder && break
-    save_dialog_shown && ! error_box_shown || break
+    save_dialog_shown && ! message_box_shown || break
 done
 saved_in_folder || fail "nothing was saved in $E2E_TMP/out (tries: $tries; the program's windows: $(in_session xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | paste -sd,))"
 [[ $(saved_file) == "$target" ]] || note "the picture was saved as $(saved_file), not $target: a key of the name was lost"
